@@ -43,6 +43,10 @@ class SteadyClock final : public Clock {
 
 }  // namespace
 
+std::unique_ptr<Clock> MakeSteadyClock(double scale) {
+  return std::make_unique<SteadyClock>(scale >= 1.0 ? scale : 1.0);
+}
+
 const Clock& SystemClock() {
   static const SteadyClock clock(TimeScale());
   return clock;

@@ -13,6 +13,7 @@
 // speak in logical milliseconds and never see the factor.
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -39,6 +40,9 @@ class Clock {
   /// Real duration of `ms` logical milliseconds (for waits on condition variables).
   virtual std::chrono::nanoseconds RealDuration(Tick ms) const = 0;
 };
+
+/// A clock over std::chrono::steady_clock running `scale` times faster than real time.
+std::unique_ptr<Clock> MakeSteadyClock(double scale);
 
 /// The process-wide clock over std::chrono::steady_clock, honouring the time scale.
 const Clock& SystemClock();
