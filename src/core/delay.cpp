@@ -10,7 +10,9 @@ void TDelay::DelayTime(long ms, bool pump) {
     return;
   }
   const platform::Clock& clock = loop_.GetClock();
-  const platform::Tick deadline = clock.Now() + wait;
+  // One tick more than asked: the start reading may be up to a tick late, and a
+  // delay must never end before its time.
+  const platform::Tick deadline = clock.Now() + wait + 1;
   // Messages are processed at least once, also for a wait of 0.
   for (;;) {
     loop_.ProcessPendingMessages();

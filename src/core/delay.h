@@ -15,7 +15,7 @@ class TDelay {
  public:
   explicit TDelay(platform::MessageLoop& loop) : loop_(loop) {}
 
-  /// Waits ms / Dividend milliseconds (truncated); returns at once when Enable
+  /// Waits ms / Dividend milliseconds (truncated; at most one tick more); returns at once when Enable
   /// is false. A wait of 0 still processes pending messages once when `pump`.
   void DelayTime(long ms, bool pump);
 

@@ -31,7 +31,7 @@ class FixedText {
   /// Replaces the content; cut to the capacity. Returns *this.
   FixedText& Assign(std::string_view text) {
     const std::size_t n = text.size() < kCapacity ? text.size() : kCapacity;
-    std::memmove(buf_, text.data(), n);  // memmove: text may point into buf_
+    if (n > 0) std::memmove(buf_, text.data(), n);  // memmove: text may point into buf_
     buf_[n] = '\0';
     size_ = n;
     return *this;
@@ -42,7 +42,7 @@ class FixedText {
   FixedText& Append(std::string_view text) {
     const std::size_t room = kCapacity - size_;
     const std::size_t n = text.size() < room ? text.size() : room;
-    std::memmove(buf_ + size_, text.data(), n);
+    if (n > 0) std::memmove(buf_ + size_, text.data(), n);
     size_ += n;
     buf_[size_] = '\0';
     return *this;
