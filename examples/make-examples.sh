@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Writes the sample installations (one folder per instrument family) next to
+# this script: Update.ini, ProgDevice.ini and the firmware files, each offering
+# a newer firmware than the simulator preset of the same name holds.
+#
+#   examples/make-examples.sh [PATH-TO-instrument-image]
+#
+# Without an argument the tool is looked up in build/sim/. The build target
+# `examples` runs this script with the tool it has just built. The output is
+# deterministic, so running it again changes nothing.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+image="${1:-$here/../build/sim/instrument-image}"
+if [[ ! -x "$image" ]]; then
+  echo "make-examples.sh: instrument-image not found at $image (build it first)" >&2
+  exit 1
+fi
+
+# Configuration files use CR LF line ends, as the installations on the field
+# PCs do; the tool reads them either way.
+write_crlf() {  # file, then the content on stdin
+  sed 's/$/\r/' > "$1"
+}
+
+update_ini() {  # folder, baud list
+  write_crlf "$1/Update.ini" <<INI
+[Update]
+Language=1
+Version=1.00
+Baud=$2
+INI
+}
+
+# Abort texts: "\r" (backslash, r) is the line break of these files; the
+# second line is what the search shows before it probes a boot loader.
+texts() {
+  cat <<'INI'
+StarttextD=Verbinden Sie NAME mit dem PC, schalten Sie es ein und drücken Sie OK.
+StarttextE=Connect the NAME to the PC, switch it on and press OK.
+AbbruchtextD=Die Programmierung wurde abgebrochen.\rSchalten Sie das Gerät aus und halten Sie beim Einschalten die Taste PRG gedrückt.\rStarten Sie dann mit OK erneut.
+AbbruchtextE=Programming was aborted.\rSwitch the meter off and hold the PRG key while switching it on again.\rThen press OK to start again.
+INI
+}
+
+device_block() {  # number, name, main file, marker, processor type
+  cat <<INI
+DevStartCmd=1
+DeviceNrDef=$1
+DeviceNr=$1
+DeviceName=$2
+ProgFile1=
+ProgFile2=$3
+ProgFile3=
+SWKenn1=
+SWKenn2=$4\r\n
+SWKenn3=
+BootLoadKenn=
+FlashErase1=
+FlashErase2=0xFC00
+FlashErase3=
+ProgDefFile=
+ProzTyp=$5
+INI
+}
+
+make_installation() {  # folder, baud list, device number, name, file, marker, processor type, layout, version
+  local dir="$here/$1"
+  mkdir -p "$dir"
+  update_ini "$dir" "$2"
+  { device_block "$3" "$4" "$5" "$6" "$7"; echo; texts; } | write_crlf "$dir/ProgDevice.ini"
+  "$image" firmware --layout "$8" --version "$9" -o "$dir/$5"
+}
+
+make_installation msp430-classic "3,2,4,1,0" 28101 "Meter C1" MC1.TXT @1080 F16C msp430-classic 1.20
+"$image" patch -o "$here/msp430-classic/Patch.TXT"
+make_installation msp430-5xx "4,3,2,1,0" 61005 "Meter F5" MF5.TXT @5C00 5438 msp430-5xx 2.10
+make_installation lab "3,2,4,1,0" 70100 "Lab L1" LABXXX.TXT @5C00 5438 lab 3.10

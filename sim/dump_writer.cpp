@@ -1,0 +1,97 @@
+#include "sim/dump_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace sim {
+namespace {
+
+// Texts from the line are 8-bit (Windows-1252); JSON gets every byte outside
+// printable ASCII as \u00XX so the file is valid whatever arrived.
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  char escape[8];
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\u%04X", byte);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+void Field(std::string& out, const char* name, const std::string& value) {
+  out += "  \"" + std::string(name) + "\": " + value + ",\n";
+}
+
+}  // namespace
+
+std::string StateJson(const Instrument& instrument) {
+  const SimState& s = instrument.Status();
+  const SimCounters& n = s.counters;
+  std::string out = "{\n";
+  Field(out, "running", Quoted(s.firmwareRunning ? "firmware" : "bootloader"));
+  Field(out, "boot_loader_component", std::to_string(s.bootLoaderComponent));
+  Field(out, "firmware_version", Quoted(s.firmwareVersion));
+  Field(out, "second_version", Quoted(s.secondVersion));
+  Field(out, "clock", Quoted(s.clock));
+  Field(out, "air_pressure", Quoted(s.airPressure));
+  Field(out, "load_pc", s.loadPc < 0 ? "null" : std::to_string(s.loadPc));
+  std::string list = "[";
+  for (std::size_t i = 0; i < s.commands.size(); ++i) list += (i ? ", " : "") + Quoted(s.commands[i]);
+  Field(out, "commands", list + "]");
+  list = "[";
+  for (std::size_t i = 0; i < s.labFiles.size(); ++i) list += (i ? ", " : "") + Quoted(s.labFiles[i]);
+  Field(out, "lab_files", list + "]");
+  out += "  \"counters\": {\"frames\": " + std::to_string(n.frames) + ", \"acks\": " + std::to_string(n.acks) +
+         ", \"naks\": " + std::to_string(n.naks) + ", \"erases\": " + std::to_string(n.erases) +
+         ", \"programs\": " + std::to_string(n.programs) + ", \"bad_frames\": " + std::to_string(n.badFrames) +
+         ", \"garbled_bytes\": " + std::to_string(n.garbledBytes) + "}\n}\n";
+  return out;
+}
+
+bool DumpWriter::WriteFile(const std::string& name, const void* data, std::size_t size) const {
+  const std::string path = directory_ + "/" + name;
+  const std::string temporary = path + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const auto* bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  const bool ok = ::close(fd) == 0 && done == size;
+  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
+  bool ok = true;
+  if (flash) {
+    const auto image = instrument.Memory(0).FlashImage();
+    ok = WriteFile("flash.bin", image.data(), image.size()) && ok;
+    if (instrument.HasSensor()) {
+      const auto sensor = instrument.Memory(1).FlashImage();
+      ok = WriteFile("sensor-flash.bin", sensor.data(), sensor.size()) && ok;
+    }
+  }
+  const std::string json = StateJson(instrument);
+  return WriteFile("state.json", json.data(), json.size()) && ok;
+}
+
+}  // namespace sim

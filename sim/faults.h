@@ -1,0 +1,64 @@
+#pragma once
+// Fault injection: what the simulated instrument does wrong, and when.
+//
+// A fault is written KIND:TARGET[@N][+]:
+//   KIND    nak | noack | badsum | corrupt | garbage | silence | refuse
+//   TARGET  a boot-loader command (sync, password, version, baud, erase,
+//           mass-erase, offset, rx, tx, loadpc) or a text command number
+//           (2001, or written as A.2001)
+//   @N      the N-th occurrence of the target (1-based; default 1)
+//   +       that occurrence and every later one (default: only that one)
+// Occurrences are counted per target over the whole life of the instrument.
+// Not thread-safe (one instrument, one thread).
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+enum class FaultKind : std::uint8_t {
+  kNone,
+  kNak,      ///< answer with the negative acknowledgement; the command is not carried out
+  kNoAck,    ///< carry the command out but lose the acknowledgement
+  kBadSum,   ///< reply frame with a corrupted checksum
+  kCorrupt,  ///< one byte of the read-back data flipped (the checksum fits the flipped data)
+  kGarbage,  ///< answer with line noise instead of the reply
+  kSilence,  ///< from here on nothing is answered any more (cable unplugged)
+  kRefuse,   ///< a text command answered with a "?" line
+};
+
+struct FaultSpec {
+  FaultKind kind = FaultKind::kNone;
+  std::string target;
+  std::uint32_t occurrence = 1;
+  bool repeat = false;
+};
+
+/// Parses one fault text; nullopt when it does not follow the grammar.
+std::optional<FaultSpec> ParseFault(std::string_view text);
+
+class FaultPlan {
+ public:
+  void Add(const FaultSpec& recipe) { specs_.push_back(recipe); }
+
+  /// Counts one occurrence of `target` and returns the fault planned for it
+  /// (kNone when none). Once a silence fault has fired, every later call
+  /// returns kSilence.
+  FaultKind Next(std::string_view target);
+
+  bool Silenced() const { return silenced_; }
+
+ private:
+  std::vector<FaultSpec> specs_;
+  std::map<std::string, std::uint32_t, std::less<>> counts_;
+  bool silenced_ = false;
+};
+
+/// Line noise as a wrong baud rate produces it: `count` bytes that never form
+/// a reply mark, an acknowledgement or a frame header.
+std::vector<std::uint8_t> GarbageBytes(std::size_t count);
+
+}  // namespace sim

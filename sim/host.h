@@ -1,0 +1,43 @@
+#pragma once
+// What a protocol handler may ask of the instrument around it. The handlers
+// (running firmware, classic and 5xx boot loaders) are fed one received byte
+// at a time on the simulator's single thread; everything they send goes
+// through this interface, which queues it on the line.
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "sim/faults.h"
+#include "sim/sim_state.h"
+
+namespace sim {
+
+using SimTick = std::uint32_t;  ///< logical milliseconds (honouring the time scale)
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  /// Queues bytes at the current protocol's line settings, `delayMs` logical
+  /// milliseconds after whatever was queued before.
+  virtual void Send(std::span<const std::uint8_t> bytes, SimTick delayMs = 0) = 0;
+  void SendText(std::string_view text, SimTick delayMs = 0) {
+    Send({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, delayMs);
+  }
+
+  /// Counts an occurrence of `target` and returns the fault planned for it.
+  virtual FaultKind Fault(std::string_view target) = 0;
+
+  virtual SimState& State() = 0;
+  /// Marks the dump as out of date (state or flash changed).
+  virtual void Changed() = 0;
+
+  /// The running firmware hands the line to the boot loader of `component`
+  /// (0 the instrument's processor, 1 the sensor) once its reply has left.
+  virtual void EnterBootLoader(int component) = 0;
+  /// A boot loader's load-PC command was acknowledged: the processor of
+  /// `component` continues at `address`.
+  virtual void LoadPc(int component, std::uint32_t address) = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,90 @@
+// instrument-image: writes the firmware images (TI-TXT) that the simulator's
+// presets and the sample installations use.
+//
+//   instrument-image firmware --layout PRESET [--version V] [--version-address A]
+//                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE
+//   instrument-image patch -o FILE
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim/image_builder.h"
+#include "sim/presets.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab [--version V]\n"
+    "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE\n"
+    "       instrument-image patch -o FILE\n";
+
+bool ParseNumber(const std::string& text, std::uint32_t& out) {
+  const bool hex = text.starts_with("0x") || text.starts_with("0X");
+  const char* begin = text.data() + (hex ? 2 : 0);
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(begin, end, out, hex ? 16 : 10);
+  return error == std::errc() && stop == end && begin != end;
+}
+
+bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec& recipe, std::string& output) {
+  bool haveLayout = false;
+  for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
+    const std::string& key = args[i];
+    const std::string& value = args[i + 1];
+    bool ok = true;
+    if (key == "--layout") {
+      const auto preset = sim::FindPreset(value);
+      ok = haveLayout = preset.has_value();
+      if (ok) recipe = preset->main.firmware;
+    } else if (key == "--version") {
+      recipe.version = value;
+    } else if (key == "--version-address") {
+      ok = ParseNumber(value, recipe.versionAddress);
+    } else if (key == "--code-address") {
+      ok = ParseNumber(value, recipe.codeAddress);
+    } else if (key == "--code-size") {
+      ok = ParseNumber(value, recipe.codeSize);
+    } else if (key == "--entry") {
+      ok = ParseNumber(value, recipe.entry);
+    } else if (key == "--start-word") {
+      ok = value == "0" || value == "1";
+      recipe.startWord = value == "1";
+    } else if (key == "-o") {
+      output = value;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "instrument-image: bad %s %s\n", key.c_str(), value.c_str());
+      return false;
+    }
+  }
+  return haveLayout && args.size() % 2 == 1;
+}
+
+int WriteText(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    std::perror(path.c_str());
+    return 1;
+  }
+  const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string output;
+  if (args.size() == 3 && args[0] == "patch" && args[1] == "-o") {
+    return WriteText(args[2], sim::ToTiTxt(sim::BuildPatchImage()));
+  }
+  sim::FirmwareImageSpec recipe;
+  if (args.empty() || args[0] != "firmware" || !ParseFirmware(args, recipe, output) || output.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  return WriteText(output, sim::ToTiTxt(sim::BuildFirmwareImage(recipe)));
+}

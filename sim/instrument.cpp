@@ -1,0 +1,162 @@
+#include "sim/instrument.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "sim/bsl_5xx.h"
+#include "sim/bsl_classic.h"
+#include "sim/firmware_check.h"
+#include "sim/firmware_protocol.h"
+
+namespace sim {
+namespace {
+
+constexpr std::size_t kMaxNoise = 16;
+
+std::unique_ptr<FlashModel> MakeMemory(const ComponentConfig& component) {
+  auto memory = std::make_unique<FlashModel>(*component.part);
+  if (!component.blank) memory->Load(BuildFirmwareImage(component.firmware));
+  return memory;
+}
+
+}  // namespace
+
+Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform::Clock& clock)
+    : config_(std::move(config)),
+      faults_(std::move(faults)),
+      clock_(clock),
+      main_(MakeMemory(config_.main)),
+      sensor_(config_.sensor ? MakeMemory(*config_.sensor) : nullptr),
+      lastDue_(clock.Now()),
+      flashWork_(std::numeric_limits<std::uint64_t>::max()) {
+  state_.secondVersion = config_.firmware.secondVersion;
+  RefreshVersions();
+  if (config_.startInBootLoader || !HasRunnableFirmware(*main_, VersionAddressOf(0))) {
+    StartBootLoader(0);
+  } else {
+    protocol_ = std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
+  }
+}
+
+Instrument::~Instrument() = default;
+
+const FlashModel& Instrument::Memory(int component) const { return component == 1 && sensor_ ? *sensor_ : *main_; }
+FlashModel& Instrument::MemoryOf(int component) { return component == 1 && sensor_ ? *sensor_ : *main_; }
+
+std::uint32_t Instrument::VersionAddressOf(int component) const {
+  return component == 1 && config_.sensor ? config_.sensor->firmware.versionAddress
+                                          : config_.main.firmware.versionAddress;
+}
+
+LineSettings Instrument::Line() const { return protocol_ ? protocol_->Line() : config_.firmware.line; }
+
+void Instrument::RefreshVersions() {
+  state_.firmwareVersion = ReadFirmwareVersion(*main_, VersionAddressOf(0)).value_or("");
+  if (sensor_) state_.secondVersion = ReadFirmwareVersion(*sensor_, VersionAddressOf(1)).value_or("");
+}
+
+void Instrument::Receive(std::span<const std::uint8_t> bytes, const LineSettings& seen) {
+  if (config_.announcement && !state_.firmwareRunning && protocol_ && !faults_.Silenced() && !bytes.empty() &&
+      bytes.front() == kAnnouncementHeaderByte) {
+    // A search probe: the loader says who it is, at the rate it was asked.
+    output_.push_back({AnnouncementFrame(*config_.announcement), seen, clock_.Now()});
+    return;
+  }
+  bool answeredNoise = false;
+  for (const std::uint8_t byte : bytes) {
+    if (!protocol_ || faults_.Silenced()) continue;  // booting, or the cable is gone
+    if (!protocol_->Line().Understands(seen)) {
+      ++state_.counters.garbledBytes;
+      if (!answeredNoise) Send(GarbageBytes(std::min(bytes.size(), kMaxNoise)), 0);
+      answeredNoise = true;
+      stateChanged_ = true;
+      continue;
+    }
+    protocol_->Receive(byte);
+    ApplySwitch();
+  }
+}
+
+void Instrument::Poll() {
+  if (bootAt_ && platform::TickReached(clock_.Now(), *bootAt_)) StartFirmware();
+}
+
+std::optional<SimTick> Instrument::Deadline() const { return bootAt_; }
+
+void Instrument::Send(std::span<const std::uint8_t> bytes, SimTick delayMs) {
+  const SimTick now = clock_.Now();
+  const SimTick start = platform::TickReached(now, lastDue_) ? now : lastDue_;
+  lastDue_ = start + delayMs;
+  if (bytes.empty()) return;
+  output_.push_back({{bytes.begin(), bytes.end()}, Line(), lastDue_});
+}
+
+void Instrument::EnterBootLoader(int component) {
+  pending_ = Switch::kBootLoader;
+  pendingComponent_ = component;
+}
+
+void Instrument::LoadPc(int component, std::uint32_t address) {
+  pending_ = Switch::kLeaveBootLoader;
+  pendingComponent_ = component;
+  pendingAddress_ = address;
+}
+
+void Instrument::ApplySwitch() {
+  const Switch what = pending_;
+  pending_ = Switch::kNone;
+  if (what == Switch::kBootLoader) return StartBootLoader(pendingComponent_);
+  if (what != Switch::kLeaveBootLoader) return;
+  FlashModel& memory = MemoryOf(pendingComponent_);
+  // A jump into the loader's own memory restarts it; anywhere else the
+  // processor runs the application, or, when there is none it can run,
+  // comes back up in its boot loader.
+  if (memory.Part().bsl.Contains(pendingAddress_) ||
+      !HasRunnableFirmware(memory, VersionAddressOf(pendingComponent_))) {
+    return StartBootLoader(pendingComponent_);
+  }
+  memory.ResetRam();
+  protocol_.reset();
+  bootAt_ = clock_.Now() + config_.bootMs;
+  stateChanged_ = true;
+}
+
+void Instrument::StartBootLoader(int component) {
+  FlashModel& memory = MemoryOf(component);
+  if (memory.Part().family == BslFamily::kClassic) {
+    protocol_ = std::make_unique<ClassicBsl>(AsHost(), memory, component);
+  } else {
+    protocol_ = std::make_unique<Bsl5xx>(AsHost(), memory, component);
+  }
+  bootAt_.reset();
+  state_.firmwareRunning = false;
+  state_.bootLoaderComponent = component;
+  stateChanged_ = true;
+}
+
+void Instrument::StartFirmware() {
+  bootAt_.reset();
+  if (!HasRunnableFirmware(*main_, VersionAddressOf(0))) return StartBootLoader(0);
+  RefreshVersions();
+  protocol_ = std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
+  state_.firmwareRunning = true;
+  state_.bootLoaderComponent = -1;
+  stateChanged_ = true;
+  // The new firmware tells which version it found and that it is ready.
+  SendText("Firmware " + state_.firmwareVersion + "\r\n!\r\n", 0);
+}
+
+bool Instrument::TakeStateChanged() {
+  const bool changed = stateChanged_;
+  stateChanged_ = false;
+  return changed;
+}
+
+bool Instrument::TakeFlashChanged() {
+  const std::uint64_t work = std::uint64_t{state_.counters.erases} + state_.counters.programs;
+  const bool changed = work != flashWork_;
+  flashWork_ = work;
+  return changed;
+}
+
+}  // namespace sim

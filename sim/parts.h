@@ -1,0 +1,40 @@
+#pragma once
+// The MSP430 parts the simulator can be: their memory map and boot loader.
+#include <cstdint>
+#include <string_view>
+
+namespace sim {
+
+enum class BslFamily : std::uint8_t { kClassic, k5xx };
+
+/// A memory range [start, end) erased in segments of `segment` bytes
+/// (segment 0: not flash).
+struct MemoryRange {
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
+  std::uint32_t segment = 0;
+  bool Contains(std::uint32_t address) const { return address >= start && address < end; }
+};
+
+struct PartGeometry {
+  std::string_view name;
+  BslFamily family;
+  std::uint16_t chipId;      ///< as the boot loader reports it (0xF149, 0x5438, ...)
+  std::uint16_t bslVersion;  ///< major in the high byte, minor in the low byte (0x0160 is 1.60)
+  MemoryRange main;          ///< main flash; its last segment holds the interrupt vectors
+  MemoryRange info;          ///< information memory
+  MemoryRange ram;
+  MemoryRange bsl;           ///< the boot loader's own memory (ROM or protected flash)
+  std::uint32_t top;         ///< size of the address space that the dump covers
+};
+
+/// The part of that name, or nullptr. Names: f149 (BSL 1.10), f449 (1.40),
+/// f1611 (1.60), f2618 (2.12, above 64 KB), f5438 (5xx/6xx).
+const PartGeometry* FindPart(std::string_view name);
+
+/// Word of the interrupt vector table that holds the reset vector, and the
+/// start of the table (the 32 bytes that form the boot-loader password).
+inline constexpr std::uint32_t kResetVectorAddress = 0xFFFE;
+inline constexpr std::uint32_t kVectorTableAddress = 0xFFE0;
+
+}  // namespace sim

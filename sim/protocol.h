@@ -1,0 +1,20 @@
+#pragma once
+// One protocol that the simulated instrument speaks on its line: the running
+// firmware's text commands or a boot loader. Fed one received byte at a time
+// on the simulator's thread; answers through the Host it was built with.
+#include <cstdint>
+
+#include "sim/host.h"
+#include "sim/line_settings.h"
+
+namespace sim {
+
+class Protocol {
+ public:
+  virtual ~Protocol() = default;
+  /// The line settings at which this protocol listens and answers.
+  virtual LineSettings Line() const = 0;
+  virtual void Receive(std::uint8_t byte) = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,124 @@
+#include "sim/server.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+
+namespace sim {
+namespace {
+
+constexpr std::size_t kReadChunk = 4096;
+constexpr auto kIdleWait = std::chrono::seconds(1);
+
+}  // namespace
+
+Server::Server(PtyTransport& pty, Instrument& instrument, const platform::Clock& clock, ServerOptions options)
+    : pty_(pty), instrument_(instrument), clock_(clock), options_(options) {}
+
+int Server::Run() {
+  UpdateDump(true);
+  while (!stop_) {
+    if (!WaitForWork()) return 1;
+    if (!ReadLine()) return 1;
+    instrument_.Poll();
+    if (!WriteDue()) return 1;
+    UpdateDump(false);
+  }
+  UpdateDump(true);
+  return 0;
+}
+
+bool Server::ReadLine() {
+  std::array<std::uint8_t, kReadChunk> buffer;
+  for (;;) {
+    const long n = pty_.Read(buffer);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    instrument_.Receive(std::span(buffer).first(static_cast<std::size_t>(n)), pty_.Seen());
+  }
+}
+
+bool Server::WriteDue() {
+  auto& output = instrument_.Output();
+  while (!output.empty() && !blocked_ && platform::TickReached(clock_.Now(), output.front().due)) {
+    if (!WriteChunk(output.front())) return false;
+    if (chunkSent_ < output.front().bytes.size()) return true;  // paced or blocked: later
+    output.pop_front();
+    chunkSent_ = 0;
+  }
+  return true;
+}
+
+bool Server::WriteChunk(OutputChunk& chunk) {
+  if (chunkSent_ == 0 && !chunk.line.Understands(pty_.Seen())) {
+    // The other side listens at another rate: what arrives there is noise.
+    chunk.bytes = GarbageBytes(chunk.bytes.size());
+  }
+  while (chunkSent_ < chunk.bytes.size()) {
+    std::size_t count = chunk.bytes.size() - chunkSent_;
+    if (options_.pace) {
+      const RealTime now = std::chrono::steady_clock::now();
+      if (now < nextByte_) return true;
+      count = 1;
+      const auto charTime = std::chrono::nanoseconds(
+          static_cast<std::int64_t>(chunk.line.CharMicros() * 1000.0 / options_.timeScale));
+      nextByte_ = std::max(now, nextByte_) + charTime;
+    }
+    const long n = pty_.Write(std::span(chunk.bytes).subspan(chunkSent_, count));
+    if (n < 0) return false;
+    if (n == 0) {
+      blocked_ = true;
+      return true;
+    }
+    chunkSent_ += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void Server::UpdateDump(bool force) {
+  const bool state = instrument_.TakeStateChanged();
+  const bool flash = instrument_.TakeFlashChanged();
+  if (options_.dump != nullptr && (force || state || flash)) options_.dump->Write(instrument_, force || flash);
+}
+
+bool Server::WaitForWork() {
+  // The wait ends at the first of: the next output due, the next paced byte,
+  // the instrument's own deadline.
+  auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(kIdleWait);
+  const SimTick now = clock_.Now();
+  auto until = [&](SimTick tick) {
+    wait = std::min(wait, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              clock_.RealDuration(platform::TicksUntil(now, tick))));
+  };
+  const auto& output = instrument_.Output();
+  if (!output.empty() && !blocked_) {
+    until(output.front().due);
+    if (options_.pace && platform::TickReached(now, output.front().due)) {
+      wait = std::min(wait, std::max(std::chrono::nanoseconds(0),
+                                     std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         nextByte_ - std::chrono::steady_clock::now())));
+    }
+  }
+  if (const auto deadline = instrument_.Deadline()) until(*deadline);
+
+  std::array<pollfd, 3> fds{{{pty_.MasterFd(), static_cast<short>(POLLIN | (blocked_ ? POLLOUT : 0)), 0},
+                             {options_.stopFd, POLLIN, 0},
+                             {options_.inputFd, POLLIN, 0}}};
+  const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000'000),
+                         static_cast<long>(wait.count() % 1'000'000'000)};
+  const int ready = ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
+  if (ready < 0) return errno == EINTR;
+  if (fds[0].revents & (POLLERR | POLLNVAL)) return false;
+  if (fds[0].revents & POLLOUT) blocked_ = false;
+  if (fds[1].revents) stop_ = true;
+  if (fds[2].revents) {
+    std::array<char, 256> discard;
+    if (::read(options_.inputFd, discard.data(), discard.size()) <= 0) stop_ = true;
+  }
+  return true;
+}
+
+}  // namespace sim

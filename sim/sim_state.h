@@ -1,0 +1,32 @@
+#pragma once
+// What the simulated instrument has seen and done, as the dump reports it.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct SimCounters {
+  std::uint32_t frames = 0;         ///< boot-loader frames received with a valid checksum
+  std::uint32_t acks = 0;           ///< acknowledgements sent
+  std::uint32_t naks = 0;           ///< negative acknowledgements and error replies sent
+  std::uint32_t erases = 0;         ///< segment and mass erases carried out
+  std::uint32_t programs = 0;       ///< data blocks written to flash or RAM
+  std::uint32_t badFrames = 0;      ///< frames refused for checksum, length or header
+  std::uint32_t garbledBytes = 0;   ///< bytes received at a rate the instrument did not expect
+};
+
+struct SimState {
+  bool firmwareRunning = true;
+  std::string firmwareVersion;       ///< as the running firmware reports it
+  std::string secondVersion;         ///< version of the second component
+  std::string clock;                 ///< last "A.1600#" value as received
+  std::string airPressure;           ///< last "A.6162#" value as received
+  std::int64_t loadPc = -1;          ///< last address of a load-PC command; -1 none yet
+  int bootLoaderComponent = -1;      ///< component whose boot loader has the line
+  std::vector<std::string> commands; ///< text commands received, without their line end
+  std::vector<std::string> labFiles; ///< names announced by "A.12000#"
+  SimCounters counters;
+};
+
+}  // namespace sim
