@@ -1,0 +1,38 @@
+// instrument-updater: the firmware updater. This build runs in the terminal
+// (--console); see --help for the options and exit codes.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "ui/console/console_app.h"
+
+int main(int argc, char** argv) {
+  const console::ParsedCommandLine parsed = console::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.error.empty()) {
+    std::cerr << "instrument-updater: " << parsed.error << "\nTry 'instrument-updater --help'.\n";
+    return console::kExitUsage;
+  }
+  const console::ConsoleOptions& options = parsed.options;
+  if (options.help) {
+    std::cout << console::HelpText();
+    return console::kExitSuccess;
+  }
+  if (options.version) {
+    std::cout << console::VersionText();
+    return console::kExitSuccess;
+  }
+  if (!options.console) {
+    std::cerr << "instrument-updater: this build has no window; run it with --console.\n";
+    return console::kExitUsage;
+  }
+  updater::Installation installation;
+  std::string error;
+  if (!console::ApplyInstallationOptions(options, installation, error)) {
+    std::cerr << "instrument-updater: " << error << "\n";
+    return console::kExitUsage;
+  }
+  return console::RunConsole(options, installation,
+                             {std::cout, std::cin, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});
+}

@@ -1,0 +1,21 @@
+#pragma once
+// What the start-up needs to know about the process's surroundings.
+// Thread-safe, never throws.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+/// Replaces every "%NAME%" whose variable is set in the environment by its
+/// value; markers of unset variables stay as they are (as the Windows
+/// expansion does). Returns the expanded text.
+std::string ExpandEnvironment(std::string_view text);
+
+/// The working directory, or empty when it cannot be determined.
+std::string CurrentDirectory();
+
+/// The directory of the running executable (from /proc/self/exe), or the
+/// working directory when it cannot be determined.
+std::string ExecutableDirectory();
+
+}  // namespace platform

@@ -1,0 +1,108 @@
+#include "ui/console/console_app.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/environment.h"
+#include "platform/plain_message_loop.h"
+#include "ui/console/interrupt_watcher.h"
+#include "updater/bilingual_text.h"
+
+namespace console {
+namespace {
+
+constexpr platform::Tick kIdleWaitMs = 60000;
+
+constexpr updater::BiText<80> kStartAgain{{"Update erneut starten?", "Start the update again?"}};
+constexpr updater::BiText<140> kItemNotAvailable{
+    {"Dieser Men\xFC" "punkt ist nicht verf\xFC" "gbar: keine passende Firmware-Datei.",
+     "This menu item is not available: no matching firmware file."}};
+
+constexpr updater::MenuItem kModelItems[4] = {updater::MenuItem::Multi77x, updater::MenuItem::PH77x,
+                                              updater::MenuItem::Oxi77x, updater::MenuItem::Cond77x};
+
+// Starts the run as the options say: a model item or "Lab XXX" when given and
+// enabled, OK otherwise. False when the chosen item is not available.
+bool StartRun(const ConsoleOptions& options, updater::TUpdateForm& form, ConsoleView& view) {
+  if (options.model >= 0) {
+    const bool available = view.MenuVisible(updater::MenuItem::Programming) &&
+                           view.MenuEnabled(kModelItems[options.model]);
+    if (available) form.TG77xProgrammingClick(options.model);
+    return available;
+  }
+  if (options.lab) {
+    if (view.MenuEnabled(updater::MenuItem::LabXXX)) form.LabXXXClick();
+    return view.MenuEnabled(updater::MenuItem::LabXXX);
+  }
+  form.OkBitBtnClick();
+  return true;
+}
+
+// Delivers messages and timers until the window closes or a run has ended.
+void RunUntilRunEnds(platform::MessageLoop& loop, updater::TUpdateForm& form) {
+  while (!form.Closed() && form.Outcome() == updater::RunOutcome::None) {
+    loop.WaitForMessage(loop.GetClock().Now() + kIdleWaitMs);
+    loop.ProcessPendingMessages();
+  }
+}
+
+}  // namespace
+
+ExitCode ExitCodeOf(updater::RunOutcome outcome) {
+  switch (outcome) {
+    case updater::RunOutcome::Succeeded: return kExitSuccess;
+    case updater::RunOutcome::NotProgrammed: return kExitNotProgrammed;
+    case updater::RunOutcome::NotFound: return kExitNotFound;
+    case updater::RunOutcome::Failed:
+    case updater::RunOutcome::None: break;
+  }
+  return kExitFailed;
+}
+
+bool ApplyInstallationOptions(const ConsoleOptions& options, updater::Installation& installation,
+                              std::string& error) {
+  if (!options.ports.empty()) {
+    std::string list;
+    for (const std::string& port : options.ports) list += (list.empty() ? "" : ",") + port;
+    ::setenv("UPDATER_PORTS", list.c_str(), 1);
+  }
+  if (!options.dir.empty()) {
+    if (::chdir(options.dir.c_str()) != 0) {
+      error = "cannot change into the directory " + options.dir;
+      return false;
+    }
+    installation.workDir = platform::CurrentDirectory();
+    installation.programDir = installation.workDir;
+    return true;
+  }
+  installation.workDir = platform::CurrentDirectory();
+  installation.programDir = platform::ExecutableDirectory();
+  return true;
+}
+
+int RunConsole(const ConsoleOptions& options, const updater::Installation& installation, ConsoleIo io) {
+  platform::PlainMessageLoop loop;
+  const InterruptWatcher interrupts(loop);
+  ConsoleView view(io, options.answers);
+  updater::TUpdateForm form(loop, view, installation);
+  if (!form.Start()) return kExitConfig;
+  if (options.debug) form.FormKeyUp(updater::HiddenKey::ToggleDebug);
+  if (options.noVersionCheck) form.FormKeyUp(updater::HiddenKey::ToggleVersionCheck);
+  if (!StartRun(options, form, view)) {
+    view.AddLogLine(kItemNotAvailable.Pick(form.Language()));
+    form.Close();
+    return kExitConfig;
+  }
+  for (;;) {
+    RunUntilRunEnds(loop, form);
+    if (form.Closed() || !view.OkEnabled() || !view.AskOnTerminal(kStartAgain.Pick(form.Language()))) break;
+    form.SetOutcome(updater::RunOutcome::None);
+    form.OkBitBtnClick();
+  }
+  const updater::RunOutcome outcome = form.Outcome();
+  form.Close();
+  return ExitCodeOf(outcome);
+}
+
+}  // namespace console

@@ -1,0 +1,71 @@
+#pragma once
+// TPortTable: the open serial ports, one TComPort per usable port, the
+// window's own UpdateCom always at position 0, and the COM number of each
+// position. Owns every port object; Close closes and releases them.
+// Main thread only.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/message_loop.h"
+#include "serial/com_port.h"
+#include "updater/update_settings.h"
+
+namespace updater {
+
+class TPortTable {
+ public:
+  /// `loop` receives the ports' notifications; `errorBox` shows a port that
+  /// cannot be opened (the reason and, for a permission problem, the hint to
+  /// join the dialout group come with the text).
+  TPortTable(platform::MessageLoop& loop, serial::ErrorBox errorBox);
+  ~TPortTable();
+
+  /// Lets UpdateCom rescan the ports and notes the usable ones.
+  void Scan();
+  int UsableCount() const { return static_cast<int>(usable_.size()); }
+
+  /// Opens the ports as the settings say: with a fixed port only UpdateCom on
+  /// that port (an invalid index opens none); otherwise UpdateCom on the first
+  /// usable port and one further TComPort per further usable port, each given
+  /// UpdateCom's line settings. A port that cannot be opened stays in the
+  /// table (its reads and writes then report a closed port). Returns the
+  /// status panel 0 text: "Com3", or "[Com3] [4] [7]".
+  std::string Open(const UpdateSettings& settings, bool fixedPortValid);
+
+  /// Why each present port that is not usable cannot be opened ("held by
+  /// another program", "permission denied: join the dialout group"), one text
+  /// per port, from a trial opening of UpdateCom. Call before Open.
+  std::vector<std::string> UnusableReasons();
+
+  int Count() const { return static_cast<int>(table_.size()); }
+  serial::TComPort* At(int position) const;
+  /// COM number of a position; 0 when out of range.
+  int PortNumber(int position) const;
+  /// Position of the port with COM number `number`; -1 when none. With a
+  /// fixed port it is always 0.
+  int PositionOf(int number) const;
+  /// "COM3 (/dev/ttyUSB0)" for a position: the COM number with its device.
+  std::string Label(int position) const;
+
+  /// Writes `data` (`length` bytes, -1: zero-terminated) to every port in
+  /// table order, synchronously.
+  void SendToAll(const char* data, int length);
+
+  /// Closes every port, releases the port objects and empties the table.
+  void Close();
+
+ private:
+  void Configure(serial::TComPort& port);
+  serial::TComPort& OpenPort(std::unique_ptr<serial::TComPort> port, int index);
+
+  platform::MessageLoop& loop_;
+  serial::ErrorBox errorBox_;
+  std::vector<std::unique_ptr<serial::TComPort>> ports_;  // ports_[i] is table_[i]
+  std::vector<serial::TComPort*> table_;
+  std::vector<int> numbers_;   // COM number per position
+  std::vector<int> usable_;    // usable port indices from the last scan
+  bool fixed_ = false;
+};
+
+}  // namespace updater

@@ -1,0 +1,138 @@
+#include "updater/update_form.h"
+
+#include "serial/v24_types.h"
+#include "updater/app_texts.h"
+
+namespace updater {
+
+TUpdateForm::TUpdateForm(platform::MessageLoop& loop, UpdateView& view, Installation installation)
+    : loop_(loop),
+      view_(view),
+      installation_(std::move(installation)),
+      record_(std::make_unique<DeviceRecord>()),
+      drain_(events_, loop),
+      timers_(loop, events_, [this] { ProcessEvents(); }),
+      wait_(loop),
+      secTimer_(loop.CreateTimer([this] { SecTimerTimer(); })),
+      titleTimer_(loop.CreateTimer([this] { TitleTimerTimer(); })),
+      output_(view, *record_),
+      parser_(events_, *this),
+      ports_(loop, [&view](const char* text) {
+        view.MessageBox(text, texts::kCaptionError, BoxIcon::Error, BoxButtons::Ok);
+      }) {
+  timers_.TimerRegister(kTimerCount);
+  wait_.SetEnable(true);
+  wait_.SetDividend(1);
+  secTimer_->SetInterval(kSecTimerMs);
+  titleTimer_->SetInterval(kTitleTimerMs);
+  loop_.SetMessageHandler([this](const platform::Message& message) { OnMessage(message); });
+}
+
+TUpdateForm::~TUpdateForm() {
+  loop_.SetMessageHandler(nullptr);
+  ports_.Close();
+}
+
+bool TUpdateForm::Start() {
+  if (LoadUpdateSettings("Update.ini") != 0) {
+    Close();
+    return false;
+  }
+  output_.SetLanguage(settings_.Language);
+  view_.CheckMenuItem(settings_.Language == kEnglish ? MenuItem::Englisch : MenuItem::Deutsch, true);
+  if (LoadDeviceProfiles("ProgDevice.ini") != 0) {
+    Close();
+    return false;
+  }
+  foundPort_ = -1;
+  airPressureRow_ = -1;
+  versionCheck_ = true;
+  events_.Subscribe(WorkflowCallback, this);
+  ports_.Scan();
+  parser_.ClearAnswerSeen();
+  view_.SetProgressMax(kProgressMaxAtStart);
+  catalogue_ = BuildCatalogue(installation_.programDir, profiles_);
+  ShowCatalogue();
+  ShowStartText();
+  view_.Translate(output_.Pick(texts::kTranslationFile));
+  OpenPorts(!settingsProblems_.comInvalid);
+  return true;
+}
+
+void TUpdateForm::Close() {
+  if (closed_) return;
+  closed_ = true;
+  view_.ShowPanel(Panel::Stop, true);
+  StopSecTimer();
+  StopTitleTimer();
+  ports_.Close();
+  view_.CloseWindow();
+}
+
+void TUpdateForm::OnMessage(const platform::Message& message) {
+  const int number = static_cast<int>(message.param);
+  switch (message.number) {
+    case serial::WM_V24_RXDATA:
+      events_.PostMessage(EV_SERIAL_DATA, static_cast<std::uintptr_t>(number));
+      ProcessEvents();
+      break;
+    case serial::WM_V24_LINEERROR:
+      OnLineError(number);
+      break;
+    case WM_CLOSE_REQUEST:
+      Close();
+      break;
+    default:
+      break;  // overrun and parity errors are not acted on
+  }
+}
+
+core::TEventRecord TUpdateForm::ProcessEvents() { return drain_.ProcessEvents(); }
+
+void TUpdateForm::ParseReplies(int number) {
+  const int position = ports_.PositionOf(number);
+  serial::TComPort* port = ports_.At(position);
+  if (port == nullptr) return;
+  parser_.MakeRoom(TReplyParser::kReadSize);
+  char data[TReplyParser::kReadSize + 1];
+  const int count = port->Read(data, TReplyParser::kReadSize);
+  if (count < 0) return;  // closed: the received bytes stay
+  parser_.Feed(data, count, position);
+}
+
+void TUpdateForm::AnswerFrom(int position) {
+  if (foundPort_ != -1) return;
+  foundPort_ = position;
+  const int number = ports_.PortNumber(position);
+  output_.SetFoundComNumber(number);
+  view_.SetStatusPanel(1, "Com" + std::to_string(number));
+}
+
+void TUpdateForm::SendToAll(const char* data, int length) { ports_.SendToAll(data, length); }
+
+int TUpdateForm::WriteCommand(const char* text) {
+  serial::TComPort* port = ports_.At(foundPort_);
+  return port ? port->Write(text, -1, false) : serial::TComPort::kClosed;
+}
+
+void TUpdateForm::SendCommand(const char* text) {
+  WriteCommand(text);
+  output_.LogCommand(text);
+}
+
+void TUpdateForm::ShowStartText() { output_.Log(profiles_.Starttext(settings_.Language)); }
+
+void TUpdateForm::StartTitleTimer(float expectedTicks) {
+  titleTicks_ = 0;
+  expectedTicks_ = expectedTicks > 0.0f ? expectedTicks : 1.0f;
+  titleTimer_->SetEnabled(true);
+}
+
+void TUpdateForm::SecTimerTimer() { view_.SetProgress(view_.Progress() + 1); }
+
+void TUpdateForm::TitleTimerTimer() {
+  ++titleTicks_;
+  output_.ReportProgress("", static_cast<float>(titleTicks_) / expectedTicks_ * 100.0f);
+}
+
+}  // namespace updater
