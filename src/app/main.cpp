@@ -1,11 +1,12 @@
-// instrument-updater: the firmware updater. This build runs in the terminal
-// (--console); see --help for the options and exit codes.
+// instrument-updater: the firmware updater, in its window or, with --console,
+// in the terminal; see --help for the options and exit codes.
 #include <unistd.h>
 
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/window_entry.h"
 #include "ui/console/console_app.h"
 
 int main(int argc, char** argv) {
@@ -23,16 +24,13 @@ int main(int argc, char** argv) {
     std::cout << console::VersionText();
     return console::kExitSuccess;
   }
-  if (!options.console) {
-    std::cerr << "instrument-updater: this build has no window; run it with --console.\n";
-    return console::kExitUsage;
-  }
   updater::Installation installation;
   std::string error;
   if (!console::ApplyInstallationOptions(options, installation, error)) {
     std::cerr << "instrument-updater: " << error << "\n";
     return console::kExitUsage;
   }
+  if (!options.console) return RunWindow(argc, argv, installation);
   return console::RunConsole(options, installation,
                              {std::cout, std::cin, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});
 }

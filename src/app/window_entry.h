@@ -1,0 +1,7 @@
+#pragma once
+// The window front end, when this build has one.
+#include "updater/update_form.h"
+
+/// Runs the main window until it is closed; returns the program's exit code
+/// (5 when no window can be shown, with a pointer to --console).
+int RunWindow(int argc, char** argv, const updater::Installation& installation);

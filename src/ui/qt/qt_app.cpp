@@ -1,0 +1,47 @@
+#include "ui/qt/qt_app.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_message_loop.h"
+
+namespace ui_qt {
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+int RunQtWindow(int argc, char** argv, const updater::Installation& installation) {
+  if (!DisplayAvailable()) {
+    std::cerr << "instrument-updater: no display to open the window on (DISPLAY is not set); "
+                 "run it in the terminal with --console.\n";
+    return kWindowNoDisplay;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName("Update");
+  QtMessageLoop loop;
+  TQtUpdateWindow window(loop, installation.workDir);
+  int exitCode = kWindowClosed;
+  {
+    updater::TUpdateForm form(loop, window, installation);
+    window.AttachForm(&form);
+    window.show();
+    if (!form.Start()) {
+      exitCode = kWindowConfig;
+    } else if (!window.WindowClosed()) {
+      QApplication::exec();
+    }
+    window.AttachForm(nullptr);
+  }
+  loop.Shutdown();
+  return exitCode;
+}
+
+}  // namespace ui_qt

@@ -1,0 +1,24 @@
+#pragma once
+// The window program: what instrument-updater runs without --console.
+#include "updater/update_form.h"
+
+namespace ui_qt {
+
+/// Exit codes of the window program (the same numbers as the console's).
+enum WindowExit : int {
+  kWindowClosed = 0,   ///< the user closed the window
+  kWindowConfig = 4,   ///< a configuration file is missing (the message was shown)
+  kWindowNoDisplay = 5,  ///< there is no display to open the window on
+};
+
+/// True when Qt can open a window here: a display (DISPLAY or
+/// WAYLAND_DISPLAY) is set, or QT_QPA_PLATFORM names a platform.
+bool DisplayAvailable();
+
+/// Opens the updater window on `installation` and runs it until it is closed.
+/// Without a display it writes a line to stderr that points to --console and
+/// returns kWindowNoDisplay. Main thread; creates and destroys the
+/// QApplication itself.
+int RunQtWindow(int argc, char** argv, const updater::Installation& installation);
+
+}  // namespace ui_qt
