@@ -2,7 +2,7 @@
 # machine lacks and configures/builds a tree. Source it; do not run it.
 
 PROJECT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-PACKAGES=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev qt6-base-dev
+PACKAGES=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev qt6-base-dev srecord
           libgl-dev xvfb xauth python3)
 
 install_missing() {

@@ -1,0 +1,421 @@
+#include "loaders/bsl54xx430.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "loaders/image_file.h"
+#include "loaders/loader_texts.h"
+
+namespace loaders {
+namespace {
+
+using namespace bsl5xx;
+
+constexpr long kEntryPauseMs = 4000;
+constexpr long kShortPauseMs = 1000;
+constexpr long kStartPauseMs = 3000;
+constexpr std::uint32_t kVectorSegment = 0xFE00;
+/// Segments at or below this address belong to the boot loader and its
+/// information memory; they are never erased.
+constexpr std::int32_t kLowestErase = 0x1800;
+
+std::uint8_t Lo(std::uint32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
+std::uint8_t Hi(std::uint32_t v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
+
+/// Offset of the start word (the word before the reset vector) in a block.
+long StartWordOffset(const ImageBlock& b) { return 0xFFFCL - static_cast<long>(b.address & 0xFFFF); }
+
+}  // namespace
+
+T_BSL_54XX_430::T_BSL_54XX_430(const LoaderContext& context)
+    : T_BSL430(context), ctx_(context), session_(ctx_, StepCode) {
+  StepCode = 0;
+  session_.steps = {
+      [this](const char* text) { TakePassword(text); },
+      [this] { Acknowledged(); },
+      [this] {
+        if (passwordKnown_) StartBsl();
+      },
+      [this] { Receive(); },
+      [this] { Retry(); },
+  };
+}
+
+T_BSL_54XX_430::~T_BSL_54XX_430() = default;
+
+bool T_BSL_54XX_430::Send(const char* text) { return session_.Send(text); }
+
+// --- Program ------------------------------------------------------------------
+
+bool T_BSL_54XX_430::LoadImage(const char* fileName) {
+  const TiTxtResult result =
+      LoadImageFile(ResolvePath(ctx_.workDir, fileName), kFileBytes, kMaxBlocks, &Read5xxImage, image_);
+  TiTxtError error = result.error;
+  if (result.Ok()) {
+    // The start address is the word at 0xFFFC of the last block.
+    const long at = StartWordOffset(image_.blocks.back());
+    if (at < 0 || at + 1 >= image_.blocks.back().count) error = TiTxtError::NoStartWord;
+  }
+  if (error == TiTxtError::None) return true;
+  session_.failureText = FileErrorMessage(error, fileName, result.line, ctx_.language).view();
+  return false;
+}
+
+int T_BSL_54XX_430::Program(int componentIndex, const char* fileName, bool, bool queryFirst) {
+  componentIndex_ = componentIndex;
+  queryFirst_ = queryFirst;
+  session_.SetProgress(0);
+  blockIndex_ = 0;
+  if (!LoadImage(fileName ? fileName : "")) {
+    resultCode_ = session_.RefuseFile();
+    return 0;
+  }
+  session_.SetProgressMax(8 + 4 * (image_.LastIndex() + 1));
+  const bool programmed = session_.Conduct([this] {
+    if (!session_.Record().FlagA) {
+      Send("A.1000\r\n");
+      return;
+    }
+    PasswordForDirectStart();
+    StartBsl();
+  });
+  if (programmed) return 1;
+  resultCode_ = session_.ReportFailure();
+  return 0;
+}
+
+// A wrong password makes the boot loader erase the whole flash, so a direct
+// start uses the password learnt earlier in the run whole, never a partly
+// rebuilt one.
+void T_BSL_54XX_430::PasswordForDirectStart() {
+  const updater::DeviceRecord& record = session_.Record();
+  if (record.ResetVectorKnown && rememberedValid_ && rememberedPassword_[0] == record.RememberedResetVector) {
+    password_ = rememberedPassword_;
+    passwordKnown_ = true;
+    return;
+  }
+  password_.fill(0xFFFF);
+  password_[kPasswordWords - 1] = 0x1000;
+}
+
+// --- text phase ----------------------------------------------------------------
+
+void T_BSL_54XX_430::Acknowledged() {
+  if (session_.Record().FlagB) componentIndex_ = 2;
+  session_.Pause(kShortPauseMs);
+  if (queryFirst_) {
+    Send(BslSession::QueryCommand(componentIndex_));
+    return;
+  }
+  TakePassword("0xC04");
+}
+
+T_BSL_54XX_430::PasswordWords T_BSL_54XX_430::PasswordFromText(const char* text) {
+  PasswordWords words;
+  words.fill(0xFFFF);
+  const std::size_t length = std::strlen(text);
+  const std::size_t groups = std::clamp<std::size_t>(length / 6, 1, kPasswordWords);
+  for (std::size_t g = 0; g < groups; ++g) {
+    const std::string group = g * 6 < length ? std::string(text + g * 6, std::min<std::size_t>(6, length - g * 6))
+                                             : std::string();
+    words[kPasswordWords - 1 - g] = static_cast<std::int32_t>(std::strtoul(group.c_str(), nullptr, 16));
+  }
+  return words;
+}
+
+void T_BSL_54XX_430::TakePassword(const char* text) {
+  password_ = PasswordFromText(text);
+  passwordKnown_ = true;
+  session_.Record().RememberedResetVector = password_[0];
+  session_.Record().ResetVectorKnown = 1;
+  rememberedPassword_ = password_;
+  rememberedValid_ = true;
+  Send(BslSession::EnterCommand(componentIndex_));
+}
+
+void T_BSL_54XX_430::StartBsl() {
+  session_.EnterBootLoaderLine(kEntryPauseMs);
+  Password();
+}
+
+// --- receiving ------------------------------------------------------------------
+
+void T_BSL_54XX_430::Receive() {
+  if (session_.ReadArrived() == LoaderPort::kClosed) return;
+  for (;;) {
+    const std::uint8_t* rx = session_.Received();
+    const std::size_t count = session_.ReceivedCount();
+    long frameStart = -1, ack = -1, error = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (rx[i] == kHeader) {
+        frameStart = static_cast<long>(i);
+        break;
+      }
+      if (rx[i] == kAck) ack = static_cast<long>(i);
+      else if (IsErrorByte(rx[i])) error = static_cast<long>(i);
+    }
+    bool tookOut = false;
+    if (ack >= 0) {
+      session_.Advance();
+      session_.TakeOut(static_cast<std::size_t>(ack));
+      if (error > ack) --error;
+      if (frameStart > ack) --frameStart;
+      tookOut = true;
+      if (ackHandler_) (this->*ackHandler_)();
+    }
+    if (error >= 0) {
+      session_.Advance();
+      session_.TakeOut(static_cast<std::size_t>(error));
+      if (frameStart > error) --frameStart;
+      tookOut = true;
+      Retry();
+    }
+    if (frameStart >= 0) {
+      const std::size_t start = static_cast<std::size_t>(frameStart);
+      const std::size_t now = session_.ReceivedCount();
+      if (now < start + 3) return;
+      const std::size_t length = static_cast<std::size_t>(session_.Received()[start + 1]) + 5;
+      if (now - start < length) return;
+      std::copy_n(session_.Received() + start, length, lastFrame_.begin());
+      // A frame with a wrong CRC is dropped, so that the answer to the retry
+      // is not stuck behind it; the step ends by its time-out.
+      session_.TakeOut(start, length);
+      if (!CrcMatches({lastFrame_.data(), length})) return;
+      session_.Advance();
+      HandleResponse(lastFrame_.data());
+      session_.ReportPosition();
+      return;
+    }
+    if (!tookOut || session_.ReceivedCount() == 0) return;
+  }
+}
+
+void T_BSL_54XX_430::HandleResponse(const std::uint8_t* frame) {
+  const std::uint8_t kind = frame[3];
+  if (kind == kDataResponse) {
+    if (frameHandler_) (this->*frameHandler_)(frame);
+    return;
+  }
+  if (kind != kMessageResponse) return;
+  switch (frame[4]) {
+    case 0x00:
+      if (messageHandler_) (this->*messageHandler_)();
+      return;
+    case 0x01:  // flash write check failed
+    case 0x02:  // flash fail bit set
+    case 0x03:  // voltage change during program
+    case 0x05:  // password error
+      resultCode_ = FailureCode(StepCode);
+      session_.ShowError(StepErrorText(resultCode_, ctx_.language));
+      return;
+    default:
+      return;
+  }
+}
+
+void T_BSL_54XX_430::Retry() {
+  if (!retryAction_) return;
+  if (!history_.Admit(retryAction_)) {
+    session_.StopWatchdog();
+    session_.Fail();
+    return;
+  }
+  (this->*retryAction_)();
+}
+
+// --- steps ----------------------------------------------------------------------------
+
+void T_BSL_54XX_430::SendCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data,
+                              std::size_t size) {
+  std::uint8_t core[kMaxFrame];
+  const std::size_t n = BuildCore(command, address, {data, size}, core);
+  const std::size_t length = BuildFrame({core, n}, frame_.data());
+  session_.WriteBytes(frame_.data(), length);
+}
+
+void T_BSL_54XX_430::Password() {
+  messageHandler_ = &T_BSL_54XX_430::Version;
+  retryAction_ = &T_BSL_54XX_430::Password;
+  StepCode = 4;
+  std::uint8_t data[2 * kPasswordWords];
+  for (int i = 0; i < kPasswordWords; ++i) {
+    data[2 * i] = Lo(static_cast<std::uint32_t>(password_[static_cast<std::size_t>(i)]));
+    data[2 * i + 1] = Hi(static_cast<std::uint32_t>(password_[static_cast<std::size_t>(i)]));
+  }
+  SendCore(RxPassword, 0, data, sizeof data);
+}
+
+void T_BSL_54XX_430::Version() {
+  frameHandler_ = &T_BSL_54XX_430::VersionReply;
+  messageHandler_ = nullptr;
+  retryAction_ = &T_BSL_54XX_430::Version;
+  StepCode = 2;
+  SendCore(TxBslVersion, 0, nullptr, 0);
+}
+
+void T_BSL_54XX_430::Descriptor() {
+  frameHandler_ = &T_BSL_54XX_430::DescriptorReply;
+  messageHandler_ = nullptr;
+  retryAction_ = &T_BSL_54XX_430::Descriptor;
+  StepCode = 2;
+  const std::uint8_t length[] = {0x04, 0x00};
+  SendCore(TxDataBlock, 0x1A04, length, sizeof length);
+}
+
+void T_BSL_54XX_430::Baud() {
+  ackHandler_ = &T_BSL_54XX_430::AfterBaud;
+  retryAction_ = &T_BSL_54XX_430::Baud;
+  StepCode = 3;
+  const std::uint8_t rate[] = {0x04};  // 38400 bit/s
+  SendCore(ChangeBaud, 0, rate, sizeof rate);
+}
+
+void T_BSL_54XX_430::Erase() {
+  if (eraseAddress_ <= kLowestErase) {
+    // Nothing is erased there; the loop goes on as if the segment was done.
+    NextSegment();
+    return;
+  }
+  messageHandler_ = &T_BSL_54XX_430::NextSegment;
+  retryAction_ = &T_BSL_54XX_430::Erase;
+  StepCode = 5;
+  SendCore(EraseSegment, static_cast<std::uint32_t>(eraseAddress_), nullptr, 0);
+}
+
+void T_BSL_54XX_430::ProgramStep() {
+  const ImageBlock& b = Block();
+  if (b.End() >= kVectorSegment && b.address < 0x10000 && !vectorSegmentErased_) {
+    eraseAddress_ = 0xFFFF;
+    lastSegment_ = false;
+    Erase();
+    StepCode = 6;
+    messageHandler_ = &T_BSL_54XX_430::VectorErased;
+    return;
+  }
+  messageHandler_ = &T_BSL_54XX_430::NextBlock;
+  retryAction_ = &T_BSL_54XX_430::ProgramStep;
+  StepCode = 8;
+  SendCore(RxDataBlock, b.address, b.data.data(), b.count);
+}
+
+void T_BSL_54XX_430::VerifyStep() {
+  frameHandler_ = &T_BSL_54XX_430::Compare;
+  retryAction_ = &T_BSL_54XX_430::VerifyStep;
+  StepCode = 9;
+  const std::uint8_t length[] = {Lo(Block().count), Hi(Block().count)};
+  SendCore(TxDataBlock, Block().address, length, sizeof length);
+}
+
+void T_BSL_54XX_430::Start() {
+  session_.Pause(kStartPauseMs);
+  ackHandler_ = &T_BSL_54XX_430::Finished;
+  retryAction_ = &T_BSL_54XX_430::Start;
+  StepCode = 10;
+  const ImageBlock& last = image_.blocks.back();
+  const std::size_t at = static_cast<std::size_t>(StartWordOffset(last));
+  const std::uint32_t start = last.data[at] | (static_cast<std::uint32_t>(last.data[at + 1]) << 8);
+  SendCore(LoadPc, start, nullptr, 0);
+}
+
+// --- continuations ------------------------------------------------------------------
+
+void T_BSL_54XX_430::VersionReply(const std::uint8_t*) {
+  frameHandler_ = nullptr;
+  Descriptor();
+}
+
+std::uint32_t T_BSL_54XX_430::BlockAddress(std::size_t index) const {
+  // An image of one block has no block 1; its block 0 bounds the erase then.
+  return image_.blocks[std::min(index, image_.blocks.size() - 1)].address;
+}
+
+void T_BSL_54XX_430::DescriptorReply(const std::uint8_t*) {
+  frameHandler_ = nullptr;
+  const updater::DeviceRecord& record = session_.Record();
+  const int k = std::min(componentIndex_, 1);
+  const std::int32_t flashErase = k == 0 ? record.FlashErase2 : record.FlashErase3;
+  eraseAddress_ = flashErase > 0 ? flashErase : 0xFC00;
+  lastSegment_ = false;
+  const bool noBaudChange = (k == 0 ? record.FlagC : record.FlagD) != 0;
+  const std::int32_t segments = (eraseAddress_ - static_cast<std::int32_t>(BlockAddress(1))) / 512 + 2;
+  session_.SetProgressMax(session_.ProgressMax() + segments * 2);
+  if (noBaudChange) {
+    Erase();
+  } else {
+    Baud();
+  }
+}
+
+void T_BSL_54XX_430::AfterBaud() {
+  ackHandler_ = nullptr;
+  ctx_.port->ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  session_.Pause(kShortPauseMs);
+  Erase();
+}
+
+// Erases 512-byte segments from the start address down to block 1, then the
+// segment of block 0, then programs; the vector segment waits for its block.
+void T_BSL_54XX_430::NextSegment() {
+  const std::int32_t b1 = static_cast<std::int32_t>(BlockAddress(1));
+  const std::int32_t b0 = static_cast<std::int32_t>(BlockAddress(0));
+  eraseAddress_ -= 0x200;
+  if (eraseAddress_ == static_cast<std::int32_t>(kVectorSegment)) eraseAddress_ -= 0x200;
+  // Block 0's segment is the last one; without this an image whose block 0
+  // lies above block 1 would be erased round and round.
+  if (lastSegment_ || eraseAddress_ < b1 - 0x200) {
+    lastSegment_ = false;
+    blockIndex_ = 0;
+    ProgramStep();
+    return;
+  }
+  // The segment that holds block 1's first byte is erased too, also when
+  // block 1 does not start on a segment boundary (unless block 0's segment,
+  // erased next, is that segment).
+  const bool holdsB1 = eraseAddress_ < b1 && eraseAddress_ + 0x200 > b1;
+  const bool holdsB0 = b0 >= eraseAddress_ && b0 < eraseAddress_ + 0x200;
+  if (eraseAddress_ == b1 - 0x100 || (holdsB1 && !holdsB0)) eraseAddress_ = b1;
+  if (eraseAddress_ < b1) {
+    eraseAddress_ = b0;
+    lastSegment_ = true;
+  }
+  retryAction_ = &T_BSL_54XX_430::Erase;
+  Erase();
+}
+
+void T_BSL_54XX_430::VectorErased() {
+  vectorSegmentErased_ = true;
+  ProgramStep();
+}
+
+void T_BSL_54XX_430::NextBlock() {
+  if (blockIndex_ < image_.LastIndex()) {
+    ++blockIndex_;
+    ProgramStep();
+  } else {
+    blockIndex_ = 0;
+    VerifyStep();
+  }
+}
+
+void T_BSL_54XX_430::Compare(const std::uint8_t* frame) {
+  const std::size_t nl = frame[1] | (static_cast<std::size_t>(frame[2]) << 8);
+  const ImageBlock& b = Block();
+  if (nl != static_cast<std::size_t>(b.count) + 1 || !std::equal(frame + 4, frame + 3 + nl, b.data.begin())) {
+    session_.Fail();
+    return;
+  }
+  if (blockIndex_ < image_.LastIndex()) {
+    ++blockIndex_;
+    VerifyStep();
+    return;
+  }
+  blockIndex_ = 0;
+  frameHandler_ = nullptr;
+  Start();
+}
+
+void T_BSL_54XX_430::Finished() { session_.Finish(); }
+
+}  // namespace loaders

@@ -1,0 +1,104 @@
+#pragma once
+// T_BSL_54XX_430: programs an MSP430 of the 5xx/6xx families through its
+// boot loader (UART frames with CRC-16, password of 16 words).
+//
+// Used like T_BSL430 (create, Program once, destroy) and derived from it, but
+// it works only on state of its own; its StepCode is separate from the
+// classic one. The text phase is the classic one, except that the query's
+// reply text is the password (in groups of six characters). The boot-loader
+// phase: password, version, device descriptor, optional 38400 bit/s, erase,
+// program (the vector segment erased right before its block), read back and
+// compare every block, start. SyncFirst has no effect (no sync character).
+//
+// Results, time-outs and thread as for T_BSL430.
+#include <array>
+#include <cstdint>
+
+#include "loaders/bsl430.h"
+
+namespace loaders {
+
+class T_BSL_54XX_430 : public T_BSL430 {
+ public:
+  explicit T_BSL_54XX_430(const LoaderContext& context);
+  ~T_BSL_54XX_430() override;
+
+  int Program(int componentIndex, const char* fileName, bool syncFirst, bool queryFirst) override;
+  bool Send(const char* text) override;
+  int ResultCode() const override { return resultCode_; }
+
+  /// The step in progress, shared by every T_BSL_54XX_430 of the process.
+  static inline std::int32_t StepCode = 0;
+
+  static constexpr std::size_t kFileBytes = 1500000;
+  static constexpr std::size_t kMaxBlocks = 1280;
+  static constexpr int kPasswordWords = 16;
+
+  /// The password learnt from a reply text (see TakePassword).
+  using PasswordWords = std::array<std::int32_t, kPasswordWords>;
+  static PasswordWords PasswordFromText(const char* text);
+
+ private:
+  using Step = void (T_BSL_54XX_430::*)();
+  using FrameStep = void (T_BSL_54XX_430::*)(const std::uint8_t* frame);
+
+  bool LoadImage(const char* fileName);
+  void PasswordForDirectStart();
+
+  void Acknowledged();
+  void TakePassword(const char* text);
+  void StartBsl();
+
+  void Receive();
+  void HandleResponse(const std::uint8_t* frame);
+  void Retry();
+
+  void SendCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data, std::size_t size);
+  void Password();
+  void Version();
+  void Descriptor();
+  void Baud();
+  void Erase();
+  void ProgramStep();
+  void VerifyStep();
+  void Start();
+
+  void VersionReply(const std::uint8_t* frame);
+  void DescriptorReply(const std::uint8_t* frame);
+  void AfterBaud();
+  void NextSegment();
+  void VectorErased();
+  void NextBlock();
+  void Compare(const std::uint8_t* frame);
+  void Finished();
+
+  const ImageBlock& Block() const { return image_.blocks[static_cast<std::size_t>(blockIndex_)]; }
+  std::uint32_t BlockAddress(std::size_t index) const;
+
+  LoaderContext ctx_;
+  BslSession session_;
+  bool queryFirst_ = false;
+  bool passwordKnown_ = false;
+  bool vectorSegmentErased_ = false;
+  bool lastSegment_ = false;
+  std::int32_t componentIndex_ = 0;
+  std::int32_t eraseAddress_ = 0;
+  std::int32_t blockIndex_ = 0;
+  PasswordWords password_{};
+  TiTxtImage image_;
+  std::array<std::uint8_t, bsl5xx::kMaxFrame> frame_{};
+  std::array<std::uint8_t, bsl5xx::kMaxFrame> lastFrame_{};
+  FrameStep frameHandler_ = nullptr;
+  Step messageHandler_ = nullptr;
+  Step ackHandler_ = nullptr;
+  Step retryAction_ = nullptr;
+  RetryHistory<Step, 2> history_;
+  std::int32_t resultCode_ = 0;
+
+  // The whole password learnt last in this process; the record keeps only its
+  // word 0, which is not enough to rebuild it for a later direct start.
+  static inline PasswordWords rememberedPassword_{};
+  static inline bool rememberedValid_ = false;
+};
+
+}  // namespace loaders

@@ -1,0 +1,54 @@
+#include "loaders/com_port_link.h"
+
+#include <algorithm>
+
+namespace loaders {
+
+int ComPortLink::Write(const std::uint8_t* data, int length) {
+  if (!Usable()) return kClosed;
+  return port_->Write(reinterpret_cast<const char*>(data), length, false);
+}
+
+int ComPortLink::WriteText(const char* text) {
+  if (!Usable()) return kClosed;
+  return port_->Write(text, -1, false);
+}
+
+int ComPortLink::Read(std::uint8_t* buffer, int size) {
+  if (!Usable()) return kClosed;
+  // The component waits for a whole request (one millisecond per byte asked
+  // for) when fewer bytes are there, so small requests are made until one
+  // comes back short: what has arrived is taken without that wait. Its zero
+  // byte behind the data needs one byte more of room.
+  constexpr int kChunk = 8;
+  char staging[kChunk + 1];
+  int total = 0;
+  while (total < size) {
+    const int want = std::min(kChunk, size - total);
+    const int n = port_->Read(staging, static_cast<unsigned long>(want));
+    if (n < 0) return total > 0 ? total : n;
+    std::copy_n(staging, n, buffer + total);
+    total += n;
+    if (n < want) break;
+  }
+  return total;
+}
+
+void ComPortLink::ChangeV24Parameter(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity,
+                                     bool keinNull) {
+  if (port_) port_->ChangeV24Parameter(baud, stopBits, parity, keinNull);
+}
+
+void ComPortLink::ChangeHandShake(serial::HandshakeTag handshake) {
+  if (port_) port_->ChangeHandShake(handshake);
+}
+
+void ComPortLink::SaveLastV24Parameter() {
+  if (port_) port_->SaveLastV24Parameter();
+}
+
+void ComPortLink::LoadLastV24Parameter() {
+  if (port_) port_->LoadLastV24Parameter();
+}
+
+}  // namespace loaders

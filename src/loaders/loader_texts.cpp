@@ -1,0 +1,72 @@
+#include "loaders/loader_texts.h"
+
+#include <array>
+
+namespace loaders {
+namespace {
+
+using updater::BiText;
+
+constexpr BiText<80> kBootloaderError = {{
+    "Fehler im Bootloader !!  Programmierung wurde abgebrochen.",
+    "Error in bootloader !!  Programming abort.",
+}};
+constexpr BiText<80> kNotAvailable = {{
+    "Bootloader im Zielger\xE4t nicht verf\xFCgbar!!  Programmierung wurde abgebrochen.",
+    "bootloader in target not available!!  Programming abort.",
+}};
+
+constexpr BiText<40> kAbort = {{"Programmierung wurde abgebrochen.", "Programming abort."}};
+constexpr BiText<12> kLine = {{"Zeile", "line"}};
+
+struct FileErrorRow {
+  TiTxtError error;
+  BiText<80> text;
+};
+
+constexpr std::array<FileErrorRow, 10> kFileErrors = {{
+    {TiTxtError::FileMissing, {{"Firmware-Datei nicht gefunden", "Firmware file not found"}}},
+    {TiTxtError::FileTooLarge, {{"Firmware-Datei zu gro\xDF", "Firmware file too large"}}},
+    {TiTxtError::TooManyBlocks, {{"Firmware-Datei hat zu viele Bl\xF6" "cke", "Firmware file has too many blocks"}}},
+    {TiTxtError::LineTooLong,
+     {{"Datenzeile mit mehr als 16 Bytes in der Firmware-Datei", "Data line with more than 16 bytes in firmware file"}}},
+    {TiTxtError::DataWithoutAddress,
+     {{"Daten vor der ersten Adresszeile der Firmware-Datei", "Data before the first address line of firmware file"}}},
+    {TiTxtError::BadCharacter, {{"Ung\xFCltiges Zeichen in der Firmware-Datei", "Invalid character in firmware file"}}},
+    {TiTxtError::NoData, {{"Firmware-Datei enth\xE4lt keine Daten", "Firmware file holds no data"}}},
+    {TiTxtError::AddressTooHigh,
+     {{"Adresse in der Firmware-Datei au\xDF" "erhalb des Speichers", "Address in firmware file beyond the memory"}}},
+    {TiTxtError::LowAfterHigh,
+     {{"Firmware-Datei: Daten unter 64 KB nach Daten dar\xFC" "ber",
+       "Firmware file: data below 64 KB after data above it"}}},
+    {TiTxtError::NoStartWord,
+     {{"Firmware-Datei ohne Startadresse am Ende", "Firmware file without start address at its end"}}},
+}};
+
+}  // namespace
+
+std::int32_t FailureCode(std::int32_t stepCode) {
+  if ((stepCode >= 1 && stepCode <= 15) || stepCode == kStepNotAvailable) return stepCode;
+  return kStepOutside;
+}
+
+std::string_view StepErrorText(std::int32_t resultCode, int language) {
+  return (resultCode == kStepNotAvailable ? kNotAvailable : kBootloaderError).Pick(language);
+}
+
+FileErrorText FileErrorMessage(TiTxtError error, std::string_view file, int line, int language) {
+  std::string_view reason = kBootloaderError.Pick(language);
+  for (const FileErrorRow& row : kFileErrors) {
+    if (row.error == error) reason = row.text.Pick(language);
+  }
+  FileErrorText text;
+  text.Append(reason).Append(": ").Append(file);
+  if (line > 0) {
+    core::FixedText<24> number;
+    number.Format(" (%.*s %d)", static_cast<int>(kLine.Pick(language).size()), kLine.Pick(language).data(), line);
+    text.Append(number);
+  }
+  return text.Append("\r\n").Append(kAbort.Pick(language));
+}
+
+}  // namespace loaders

@@ -1,0 +1,33 @@
+#pragma once
+// The user texts of the MSP430 boot loaders, German and English (Windows-1252).
+#include <cstdint>
+#include <string_view>
+
+#include "core/fixed_text.h"
+#include "loaders/ti_txt_image.h"
+#include "updater/bilingual_text.h"
+
+namespace loaders {
+
+/// Caption of the loaders' message boxes, in both languages.
+inline constexpr std::string_view kErrorCaption = "Error";
+
+/// StepCode of a run that ended because the instrument answered the entry
+/// command with "?".
+inline constexpr std::int32_t kStepNotAvailable = 17;
+/// StepCode of a failure outside any numbered step.
+inline constexpr std::int32_t kStepOutside = 16;
+
+/// The result code that a failed run reports for `stepCode`: 1 to 15 and 17
+/// stay, anything else becomes 16.
+std::int32_t FailureCode(std::int32_t stepCode);
+
+/// The error message of a failed run by its result code.
+std::string_view StepErrorText(std::int32_t resultCode, int language);
+
+/// A message for a firmware file that is refused before anything is sent:
+/// the reason, the file name and, where known, the line.
+using FileErrorText = core::FixedText<512>;
+FileErrorText FileErrorMessage(TiTxtError error, std::string_view file, int line, int language);
+
+}  // namespace loaders

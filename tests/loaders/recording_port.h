@@ -1,0 +1,73 @@
+#pragma once
+// A LoaderPort in front of another that notes the erase commands a loader
+// sends, as absolute addresses (the classic memory offset included).
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "serial/v24_types.h"
+
+#include "loaders/loader_context.h"
+
+namespace loaders::test {
+
+class RecordingPort final : public LoaderPort {
+ public:
+  RecordingPort(LoaderPort& inner, bool five) : inner_(inner), five_(five) {}
+
+  using Clock = std::chrono::steady_clock;
+
+  std::vector<std::uint32_t> erases;
+  // The boot-loader phase: from the first binary write to the last byte
+  // read, and the time its bytes need on the wire at the line's rate.
+  Clock::time_point firstWrite{}, lastRead{};
+  double wireOut = 0, wireIn = 0;  ///< seconds of the loader's bytes and of the replies
+
+  int Write(const std::uint8_t* data, int length) override {
+    Note(data, length);
+    if (firstWrite == Clock::time_point{}) firstWrite = Clock::now();
+    wireOut += WireSeconds(length);
+    return inner_.Write(data, length);
+  }
+  int WriteText(const char* text) override { return inner_.WriteText(text); }
+  int Read(std::uint8_t* buffer, int size) override {
+    const int n = inner_.Read(buffer, size);
+    if (n > 0) {
+      lastRead = Clock::now();
+      wireIn += WireSeconds(n);
+    }
+    return n;
+  }
+  void ChangeV24Parameter(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity,
+                          bool keinNull) override {
+    bitRate_ = serial::BaudRateOf(baud);
+    charBits_ = 1 + 8 + (parity == serial::NoParity ? 0 : 1) + (stopBits == serial::S_2 ? 2 : 1);
+    inner_.ChangeV24Parameter(baud, stopBits, parity, keinNull);
+  }
+  void ChangeHandShake(serial::HandshakeTag handshake) override { inner_.ChangeHandShake(handshake); }
+  void SaveLastV24Parameter() override { inner_.SaveLastV24Parameter(); }
+  void LoadLastV24Parameter() override { inner_.LoadLastV24Parameter(); }
+
+ private:
+  void Note(const std::uint8_t* f, int length) {
+    if (five_) {
+      if (length >= 7 && f[3] == 0x12) erases.push_back(f[4] | f[5] << 8 | f[6] << 16);
+      return;
+    }
+    if (length < 8) return;
+    if (f[1] == 0x21) offset_ = f[6];
+    if (f[1] == 0x16) erases.push_back((f[4] | f[5] << 8) + offset_ * 0x10000u);
+  }
+
+  double WireSeconds(int bytes) const {
+    return bitRate_ > 0 ? static_cast<double>(bytes) * charBits_ / bitRate_ : 0.0;
+  }
+
+  LoaderPort& inner_;
+  bool five_;
+  std::uint32_t bitRate_ = 0;
+  int charBits_ = 10;
+  std::uint32_t offset_ = 0;
+};
+
+}  // namespace loaders::test

@@ -1,0 +1,49 @@
+#pragma once
+// An UpdateView that records what the loaders show: the progress bar and the
+// message boxes (answered with OK).
+#include <string>
+#include <vector>
+
+#include "updater/update_view.h"
+
+namespace loaders::test {
+
+class RecordingView final : public updater::UpdateView {
+ public:
+  std::vector<std::string> boxes;
+  int progress = 0;
+  int progressMax = 0;
+  int highestProgress = 0;
+
+  void AddLogLine(std::string_view) override {}
+  void ClearLog() override {}
+  void SetIdentityField(updater::IdentityField, std::string_view) override {}
+  void SetStatusPanel(int, std::string_view) override {}
+  void AppendStatusPanel(int, std::string_view) override {}
+  void RepaintStatusBar() override {}
+  void SetProgress(int position) override {
+    progress = position;
+    highestProgress = std::max(highestProgress, position);
+  }
+  int Progress() const override { return progress; }
+  void SetProgressMax(int maximum) override { progressMax = maximum; }
+  void ShowPanel(updater::Panel, bool) override {}
+  void EnableOk(bool) override {}
+  void EnableMenuItem(updater::MenuItem, bool) override {}
+  void ShowMenuItem(updater::MenuItem, bool) override {}
+  void CheckMenuItem(updater::MenuItem, bool) override {}
+  void SetInfoLabel(std::string_view, bool) override {}
+  void AddDownloadListItem(std::string_view) override {}
+  updater::BoxAnswer MessageBox(std::string_view text, std::string_view, updater::BoxIcon,
+                                updater::BoxButtons) override {
+    boxes.emplace_back(text);
+    return updater::BoxAnswer::Ok;
+  }
+  void SimpleMessage(std::string_view text) override { boxes.emplace_back(text); }
+  void SetApplicationTitle(std::string_view) override {}
+  void Translate(std::string_view) override {}
+  bool OpenDocument(std::string_view) override { return false; }
+  void CloseWindow() override {}
+};
+
+}  // namespace loaders::test
