@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "app/window_entry.h"
+#include "loaders/msp430_loader_factory.h"
 #include "ui/console/console_app.h"
+#include "updater/workflow/unavailable_loaders.h"
+#include "updater/workflow/workflow.h"
 
 int main(int argc, char** argv) {
   const console::ParsedCommandLine parsed = console::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -30,6 +33,11 @@ int main(int argc, char** argv) {
     std::cerr << "instrument-updater: " << error << "\n";
     return console::kExitUsage;
   }
+  // The programming back-ends of this build; the families without one fail
+  // with a clear message when a run reaches them.
+  updater::UnavailableLoaderFactory unavailable;
+  loaders::Msp430LoaderFactory backEnds(unavailable);
+  updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   if (!options.console) return RunWindow(argc, argv, installation);
   return console::RunConsole(options, installation,
                              {std::cout, std::cin, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});

@@ -45,8 +45,5 @@ inline constexpr BiText<200> kNoUsablePort{
 inline constexpr BiText<40> kPortsOpened{{"Schnittstellen: ", "Ports: "}};
 // "Update.ini" could not be written (the language stays in force).
 inline constexpr BiText<80> kCannotWrite{{"Datei kann nicht geschrieben werden: ", "Cannot write file: "}};
-// The run steps that come with a later version of this tool.
-inline constexpr BiText<140> kRunNotAvailable{
-    {"Der Update-Ablauf ist in dieser Version noch nicht verf\xFC" "gbar.", "The update run is not available in this version yet."}};
 
 }  // namespace updater::texts

@@ -26,10 +26,12 @@ TUpdateForm::TUpdateForm(platform::MessageLoop& loop, UpdateView& view, Installa
   secTimer_->SetInterval(kSecTimerMs);
   titleTimer_->SetInterval(kTitleTimerMs);
   loop_.SetMessageHandler([this](const platform::Message& message) { OnMessage(message); });
+  if (CurrentWorkflowMaker()) workflow_ = CurrentWorkflowMaker()(*this);
 }
 
 TUpdateForm::~TUpdateForm() {
   loop_.SetMessageHandler(nullptr);
+  workflow_.reset();
   ports_.Close();
 }
 
@@ -47,7 +49,7 @@ bool TUpdateForm::Start() {
   foundPort_ = -1;
   airPressureRow_ = -1;
   versionCheck_ = true;
-  events_.Subscribe(WorkflowCallback, this);
+  if (workflow_) workflow_->Attach();
   ports_.Scan();
   parser_.ClearAnswerSeen();
   view_.SetProgressMax(kProgressMaxAtStart);
@@ -63,6 +65,7 @@ void TUpdateForm::Close() {
   if (closed_) return;
   closed_ = true;
   view_.ShowPanel(Panel::Stop, true);
+  if (workflow_) workflow_->OnClose();
   StopSecTimer();
   StopTitleTimer();
   ports_.Close();
@@ -77,7 +80,7 @@ void TUpdateForm::OnMessage(const platform::Message& message) {
       ProcessEvents();
       break;
     case serial::WM_V24_LINEERROR:
-      OnLineError(number);
+      if (workflow_) workflow_->OnLineError(number);
       break;
     case WM_CLOSE_REQUEST:
       Close();

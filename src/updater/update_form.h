@@ -28,6 +28,7 @@
 #include "updater/firmware_catalogue.h"
 #include "updater/port_table.h"
 #include "updater/reply_parser.h"
+#include "updater/run_workflow.h"
 #include "updater/update_settings.h"
 #include "updater/update_view.h"
 #include "updater/window_output.h"
@@ -138,8 +139,6 @@ class TUpdateForm : private ReplyListener {
   void ShowStartText();
   /// Writes the language back to "Update.ini"; 0, or -1 after the message.
   int SaveLanguage(const std::string& fileName);
-  /// Writes the instrument's clock command in the seconds form.
-  void SetInstrumentClock();
 
   /// While on, every 500 ms the wait progress bar advances by 1.
   void StartSecTimer() { secTimer_->SetEnabled(true); }
@@ -154,11 +153,7 @@ class TUpdateForm : private ReplyListener {
   void AnswerFrom(int position) override;
 
   void OnMessage(const platform::Message& message);
-  void OnLineError(int number);
   void LogSettingsProblems();
-  void StartRunStub();
-  void EndRunStub(RunOutcome outcome);
-  void MenuStub();
   int LoadUpdateSettings(const std::string& fileName);
   int LoadDeviceProfiles(const std::string& fileName);
   std::string UpdateIniPath(const std::string& fileName) const;
@@ -168,9 +163,6 @@ class TUpdateForm : private ReplyListener {
   void ShowConfigMissing(std::string_view text);
   void SecTimerTimer();
   void TitleTimerTimer();
-
-  static core::TEventRecord WorkflowCallback(void* object, core::TEvents& queue, core::TEventRecord event);
-  core::TEventRecord Workflow(core::TEventRecord event);
 
   platform::MessageLoop& loop_;
   UpdateView& view_;
@@ -197,7 +189,7 @@ class TUpdateForm : private ReplyListener {
   float expectedTicks_ = 1.0f;
   RunOutcome outcome_ = RunOutcome::None;
   bool closed_ = false;
-  std::int32_t stubWatchdog_ = 0;  // timer slot of the stand-in run's wait for an answer
+  std::unique_ptr<RunWorkflow> workflow_;  // last: it goes first, while all it uses still exists
 };
 
 }  // namespace updater

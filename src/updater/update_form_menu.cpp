@@ -2,7 +2,6 @@
 // timers' handlers.
 #include "platform/files.h"
 #include "updater/app_texts.h"
-#include "updater/instrument_clock.h"
 #include "updater/update_form.h"
 
 namespace updater {
@@ -18,9 +17,13 @@ void TUpdateForm::OkBitBtnClick() {
   ProcessEvents();
 }
 
-void TUpdateForm::TG77xProgrammingClick(int) { MenuStub(); }
+void TUpdateForm::TG77xProgrammingClick(int tag) {
+  if (workflow_) workflow_->TG77xProgrammingClick(tag);
+}
 
-void TUpdateForm::LabXXXClick() { MenuStub(); }
+void TUpdateForm::LabXXXClick() {
+  if (workflow_) workflow_->LabXXXClick();
+}
 
 void TUpdateForm::LanguageClick(int tag) {
   if (tag != kGerman && tag != kEnglish) return;
@@ -51,7 +54,7 @@ void TUpdateForm::SWVersionClick() {
 void TUpdateForm::FormKeyUp(HiddenKey key) {
   switch (key) {
     case HiddenKey::SetClock:
-      SetInstrumentClock();
+      if (workflow_) workflow_->SetInstrumentClock(true);
       break;
     case HiddenKey::ToggleDebug:
       output_.SetDebugMode(!output_.DebugMode());
@@ -62,17 +65,6 @@ void TUpdateForm::FormKeyUp(HiddenKey key) {
       view_.SetInfoLabel(texts::kIgnoreVersion, !versionCheck_);
       break;
   }
-}
-
-void TUpdateForm::SetInstrumentClock() {
-  const core::FixedText<32> command = ClockCommandSeconds(LocalNow());
-  if (profiles_.StartCmdIndex == 2) {
-    // These instruments take the clock at their normal line settings, which
-    // the programming may have changed.
-    if (serial::TComPort* port = ports_.At(foundPort_)) port->LoadLastV24Parameter();
-    wait_.DelayTime(500, false);
-  }
-  SendCommand(command.c_str());
 }
 
 }  // namespace updater

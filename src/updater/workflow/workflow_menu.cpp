@@ -1,0 +1,122 @@
+// TWorkflow: programming started from the model menu, by a boot loader that
+// announced itself, or by a Lab instrument, and its step handler.
+#include "updater/workflow/workflow.h"
+#include "updater/workflow/workflow_codes.h"
+#include "updater/workflow/workflow_texts.h"
+
+namespace updater {
+namespace {
+
+constexpr std::int32_t kProzTyp5xx = 0x5438;
+constexpr std::size_t kMinProgDefFileName = 5;
+
+}  // namespace
+
+void TWorkflow::TG77xProgrammingClick(int tag) {
+  View().EnableMenuItem(MenuItem::Programming, false);
+  ProgrammingMenu(tag, false);
+}
+
+void TWorkflow::LabXXXClick() {
+  View().EnableMenuItem(MenuItem::LabXXX, false);
+  ProgrammingMenu(0, true);
+}
+
+void TWorkflow::ProgrammingMenu(int model, bool lab) {
+  const std::vector<DeviceProfile>& table = Profiles().Table;
+  if (lab && labModel_ == 'Q' && table.size() > 1) model = 1;
+  if (model < 0 || static_cast<std::size_t>(model) >= table.size()) return;
+  const DeviceProfile& profile = table[static_cast<std::size_t>(model)];
+  DeviceRecord& record = Record();
+  record.PcbNumber = profile.DeviceNrDef.view();
+  record.MainFile = profile.ProgFile2.view();
+  record.FirstFile = profile.ProgFile1.view();
+  record.DeviceNumber = profile.DeviceNr.view();
+  record.DeviceName = profile.DeviceName.view();
+  record.SecondComponentFile = profile.ProgFile3.view();
+  if (!lab) record.ProgDefFile = profile.ProgDefFile.view();
+  // This programming starts without a run start: the extra files of an
+  // earlier choice must not be sent a second time.
+  record.ExtraFileCount = 0;
+  if (Identify() != 1) {
+    form_.SetOutcome(RunOutcome::NotProgrammed);
+    return;
+  }
+  if (lab) record.FlagA = 1;
+  Post(lab ? EV_LAB_PROGRAM : EV_LADDER_STEP);
+  form_.Events().Subscribe(MenuCallback, this);
+  if (table.size() > 1) {
+    record.DeviceName = "Device";
+    View().SetIdentityField(IdentityField::Name, "Device");
+    View().SetIdentityField(IdentityField::Pcb, "");
+  }
+  form_.ProcessEvents();
+}
+
+core::TEventRecord TWorkflow::MenuCallback(void* object, core::TEvents&, Event event) {
+  return static_cast<TWorkflow*>(object)->MenuStep(event);
+}
+
+core::TEventRecord TWorkflow::MenuStep(Event event) {
+  if (event.Kind != core::EVT_MSG) return event;
+  switch (event.Code) {
+    case 30:
+    case EV_ACKNOWLEDGE:
+      // The instrument runs again: a normal run identifies it anew.
+      form_.Events().Unsubscribe(MenuCallback, this);
+      form_.Events().PostCommand(CMD_START);
+      View().ClearLog();
+      return {};
+    case 920:
+      return {};
+    case EV_PROGRAM_FAILED:
+    case EV_SECOND_FAILED:
+      Abort(event.Code);
+      return {};
+    case EV_LADDER_STEP:
+      MenuExternal();
+      return {};
+    case EV_LAB_PROGRAM:
+      MenuLabBootLoader();
+      return {};
+    default:
+      return event;
+  }
+}
+
+void TWorkflow::MenuExternal() {
+  LogText(Output().Pick(texts::kProgramming));
+  View().EnableOk(false);
+  if (RunExternalHandler(Record().ProgDefFile.c_str()) != 0) {
+    Post(EV_PROGRAM_FAILED);
+    return;
+  }
+  LogText(Output().Pick(texts::kStoring));
+  form_.StartSecTimer();
+  View().SetProgress(1);
+  form_.Wait().DelayTime(9000, true);
+  View().ClearLog();
+  firstFileDone_ = true;
+  form_.Events().Unsubscribe(MenuCallback, this);
+  form_.Events().PostCommand(CMD_START);
+}
+
+void TWorkflow::MenuLabBootLoader() {
+  View().EnableOk(false);
+  DeviceRecord& record = Record();
+  const bool fiveXx = record.ProzTyp == kProzTyp5xx || (labModel_ == 'Q' && BootLoaderSeen());
+  record.MainFile = record.ProgDefFile.size() >= kMinProgDefFileName ? record.ProgDefFile.view() : "LABXXX.TXT";
+  const int result = RunLoader(fiveXx ? LoaderKind::Bsl54xx430 : LoaderKind::Bsl430,
+                               {loaderMode_, record.MainFile.c_str(), false, false, force_});
+  if (result != 0) {
+    LogText(Output().Pick(texts::kStoring));
+    View().SetProgress(1);
+    if (serial::TComPort* port = FoundPortObject()) port->ChangeV24Parameter(serial::B__4800, serial::S_2, serial::NoParity, true);
+    form_.Wait().DelayTime(3000, true);
+  } else {
+    Post(EV_PROGRAM_FAILED);
+  }
+  form_.Events().Unsubscribe(MenuCallback, this);
+}
+
+}  // namespace updater

@@ -1,0 +1,243 @@
+// TWorkflow: the programming events, from the start of each FileType to the
+// second component.
+#include "updater/workflow/download_time.h"
+#include "updater/workflow/workflow.h"
+#include "updater/workflow/workflow_codes.h"
+#include "updater/workflow/workflow_texts.h"
+
+namespace updater {
+namespace {
+
+constexpr std::int32_t kProzTyp5xx = 0x5438;
+constexpr std::size_t kMinFirstFileName = 4;     // shorter names mean "no first file"
+constexpr std::size_t kMinSecondFileName = 5;    // the second component needs a real file name
+constexpr std::int32_t kSecondNeedsOwnUpdate = 200;
+
+bool Contains(std::string_view text, std::string_view part) {
+  return !part.empty() && text.find(part) != std::string_view::npos;
+}
+
+}  // namespace
+
+bool TWorkflow::HandleProgramming(std::int32_t code, const Event& event) {
+  switch (code) {
+    case EV_START_MOT: StartMot(); return true;
+    case EV_START_TXT: StartTxt(); return true;
+    case EV_START_EXE: StartExe(); return true;
+    case EV_START_HEX: StartHex(); return true;
+    case EV_START_BIN: StartBin(); return true;
+    case EV_MAIN_EXTERNAL: MainThroughExternal(); return true;
+    case EV_STORE_AND_CLOCK: StoreAndClock(); return true;
+    case EV_SECOND_COMPONENT: SecondComponent(); return true;
+    case EV_BASIC_LOADER:
+      basicLoader_ = loaders_.StartBasicLoader(Context());
+      return true;
+    case EV_BOOT_FRAME:
+      StopWatchdog();
+      Record().BootLoaderId = event.Text() ? event.Text() : "";
+      ProgrammingMenu(0, false);
+      return true;
+    case EV_LAB_ANSWER:
+      StopWatchdog();
+      labModel_ = static_cast<char>(event.Data);
+      ProgrammingMenu(0, true);
+      return true;
+    case EV_RETRY_BSL: RetryBsl(); return true;
+    case EV_PROGRAM_FAILED:
+    case EV_SECOND_FAILED:
+      Abort(code);
+      return true;
+    default:
+      return false;
+  }
+}
+
+LoaderContext TWorkflow::Context() {
+  return LoaderContext{Language(), View(), Output(), form_.Wait(), &Record(), FoundPortObject(), form_.Events(), form_};
+}
+
+int TWorkflow::RunLoader(LoaderKind kind, const ProgramArgs& args) {
+  std::unique_ptr<ProgrammingLoader> loader = loaders_.CreateLoader(kind, Context());
+  return loader ? loader->Program(args) : 0;
+}
+
+int TWorkflow::RunExternalHandler(const char* fileName) {
+  const std::int32_t fileType = FileType();
+  if (fileType < 0 || fileType > FT_HEX) {
+    // No external tool takes .BIN images (or a name that names several kinds).
+    LogText(Output().Pick(texts::kNoHandlerForBin));
+    return 1;
+  }
+  const ExternalHandler handler = fileType / 2 == 0 ? ExternalHandler::HexLoad : ExternalHandler::Pic32Bootloader;
+  return loaders_.RunExternal(handler, Context(), fileName);
+}
+
+void TWorkflow::ProgramFirstFile() {
+  DeviceRecord& record = Record();
+  if (record.FirstFile.size() < kMinFirstFileName) {
+    phase_ = PH_MAINFILE;
+    Post(EV_MAIN_EXTERNAL);
+    return;
+  }
+  LogText(Output().Pick(texts::kProgramming));
+  if (RunExternalHandler(record.FirstFile.c_str()) != 0) {
+    Post(EV_PROGRAM_FAILED);
+    return;
+  }
+  firstFileDone_ = true;
+  form_.StartSecTimer();
+  LogText(Output().Pick(texts::kStoring));
+  View().SetProgress(1);
+}
+
+void TWorkflow::StartMot() {
+  form_.StopSecTimer();
+  View().SetProgress(0);
+  ShowDownloadTime(DK_ENTRY);
+  if (MainIsNewer(Record(), force_)) {
+    Send(entryCommand_);
+  } else {
+    phase_ = PH_BASICLOADER;
+    Post(EV_SECOND_COMPONENT);
+  }
+}
+
+void TWorkflow::StartTxt() {
+  phase_ = PH_AFTER;
+  ShowDownloadTime(DK_BOOTLOADER);
+  if (!MainIsNewer(Record(), force_)) {
+    Post(EV_SECOND_COMPONENT);
+    return;
+  }
+  const LoaderKind kind = Record().ProzTyp == kProzTyp5xx ? LoaderKind::Bsl54xx430 : LoaderKind::Bsl430;
+  if (RunLoader(kind, {loaderMode_, Record().MainFile.c_str(), true, queryFlag_, force_}) == 0) {
+    Post(EV_PROGRAM_FAILED);
+  }
+}
+
+void TWorkflow::DropStartupProgramFiles() {
+  DeviceRecord& record = Record();
+  const std::int32_t first = startupProgramIndex_;
+  const std::int32_t last = lastScannedIndex_;
+  // Only a range the identification recorded: the start-up program was found
+  // behind entry 0 and the scan ended at or after it.
+  if (first <= 0 || last < first || last >= record.ExtraFileCount) return;
+  const std::int32_t removed = last - first + 1;
+  for (std::int32_t i = first; i + removed < record.ExtraFileCount; ++i) {
+    record.ExtraFiles[i] = record.ExtraFiles[i + removed];
+  }
+  record.ExtraFileCount -= removed;
+}
+
+void TWorkflow::StartExe() {
+  phase_ = PH_AFTER;
+  ShowDownloadTime(DK_LONG);
+  winCEDone_ = true;
+  DeviceRecord& record = Record();
+  if (record.ThirdVersion >= record.ThirdOfferedVersion && record.ThirdVersion > 0) DropStartupProgramFiles();
+  if (!MainIsNewer(record, force_) && record.ThirdVersion >= record.ThirdOfferedVersion) {
+    SetInstrumentClock(false);
+    return;
+  }
+  if (RunLoader(LoaderKind::WinCE, {0, record.MainFile.c_str(), false, false, force_}) == 0) {
+    Post(EV_PROGRAM_FAILED);
+    return;
+  }
+  LogText(Output().Pick(texts::kStoring));
+  phase_ = PH_AFTER;
+  Record().ExtraFileCount = 0;
+  SetInstrumentClock(false);
+}
+
+void TWorkflow::StartHex() {
+  form_.StopSecTimer();
+  View().SetProgress(0);
+  ShowDownloadTime(DK_LONG);
+  if (MainIsNewer(Record(), force_)) {
+    Send("A.1200\r\n");
+  } else {
+    phase_ = PH_BASICLOADER;
+    Post(EV_SECOND_COMPONENT);
+  }
+}
+
+void TWorkflow::StartBin() {
+  form_.StopSecTimer();
+  View().SetProgress(0);
+  phase_ = PH_AFTER;
+  ShowDownloadTime(DK_LONG);
+  if (!MainIsNewer(Record(), force_)) {
+    Post(EV_SECOND_COMPONENT);
+    return;
+  }
+  if (RunLoader(LoaderKind::Emf, {loaderMode_, Record().MainFile.c_str(), false, false, force_}) == 0) {
+    Post(EV_PROGRAM_FAILED);
+  }
+}
+
+void TWorkflow::MainThroughExternal() {
+  form_.StopSecTimer();
+  View().SetProgress(0);
+  Post(RunExternalHandler(Record().MainFile.c_str()) == 0 ? EV_STORE_AND_CLOCK : EV_PROGRAM_FAILED);
+}
+
+void TWorkflow::StoreAndClock() {
+  if (FileType() != FT_MOT || StartCmdIndex() != 0) return;
+  LogText(Output().Pick(texts::kStoring));
+  form_.Wait().DelayTime(12000, false);
+  SetInstrumentClock(true);
+}
+
+void TWorkflow::RetryBsl() {
+  View().EnableOk(false);
+  Record().FlagA = 1;
+  phase_ = PH_AFTER;
+  ShowDownloadTime(DK_BOOTLOADER);
+  if (RunLoader(LoaderKind::Bsl430, {loaderMode_, Record().MainFile.c_str(), true, false, force_}) == 0) {
+    Post(EV_PROGRAM_FAILED);
+    return;
+  }
+  LogText(Output().Pick(texts::kStoring));
+  form_.StartSecTimer();
+  View().SetProgress(1);
+}
+
+void TWorkflow::SecondComponent() {
+  const DeviceRecord& record = Record();
+  if (SecondIsNewer(record, force_) && record.SecondVersion > kSecondNeedsOwnUpdate) {
+    StartSecondComponent();
+  } else if (!reply262Seen_ && !BootLoaderSeen() && !invalidVersion_ &&
+             record.SecondVersion < record.SecondOfferedVersion &&
+             record.SecondComponentFile.size() >= kMinSecondFileName) {
+    ProgramSecondComponent();
+  } else if (record.ExtraFileCount > 0) {
+    StartDataFiles();
+    phase_ = PH_DONE;
+  } else {
+    Finish(false);
+  }
+}
+
+void TWorkflow::ProgramSecondComponent() {
+  DeviceRecord& record = Record();
+  if (Contains(record.PcbNumber, "22075") && MainIsNewer(record, force_)) {
+    // This instrument restarts slowly after its own update: give it the time
+    // with a moving progress bar.
+    View().SetProgress(0);
+    View().SetProgressMax(100);
+    form_.StartSecTimer();
+    form_.Wait().DelayTime(32000, true);
+    form_.StopSecTimer();
+    View().SetProgress(0);
+  }
+  record.FlagA = 0;
+  record.FlagB = record.SecondVersion == 0 && !BootLoaderSeen() ? 1 : 0;
+  std::unique_ptr<ProgrammingLoader> loader = loaders_.CreateLoader(LoaderKind::Bsl430, Context());
+  form_.Wait().DelayTime(3000, true);
+  const bool queryFirst = winCEDone_ || Record().FlagB == 0;
+  if (!loader || loader->Program({1, Record().SecondComponentFile.c_str(), true, queryFirst, force_}) == 0) {
+    Post(EV_SECOND_FAILED);
+  }
+}
+
+}  // namespace updater

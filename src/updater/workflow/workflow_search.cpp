@@ -1,0 +1,189 @@
+// TWorkflow: the search for the instrument over all ports and baud rates, the
+// direct boot-loader probes, the line-error handler and the search failure.
+#include "updater/workflow/search_tables.h"
+#include "updater/workflow/workflow.h"
+#include "updater/workflow/workflow_codes.h"
+#include "updater/workflow/workflow_texts.h"
+
+namespace updater {
+namespace {
+
+// Marks a search step (or the line-error handler's wait) as under way for as
+// long as it runs, also when it returns early.
+class BusyGuard {
+ public:
+  explicit BusyGuard(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+  ~BusyGuard() { flag_ = was_; }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
+
+constexpr std::string_view kLineBreak = "\r\n";
+
+}  // namespace
+
+bool TWorkflow::SearchStep(bool advance) {
+  BusyGuard busy(searchBusy_);
+  if (advance) ++baudIndex_;
+  if (baudIndex_ < 0) baudIndex_ = 0;
+  const std::int32_t rates = form_.Settings().BaudCount;
+  if (baudIndex_ > rates) {
+    SearchFailed();
+    return false;
+  }
+  if (baudIndex_ < rates) {
+    TryBaudRate();
+  } else {
+    SendBootProbe();
+  }
+  return true;
+}
+
+void TWorkflow::ChangeBaudOfAll(serial::BaudTag baud) {
+  TPortTable& ports = form_.Ports();
+  for (int i = 0; i < ports.Count(); ++i) {
+    if (serial::TComPort* port = ports.At(i)) port->ChangeBaudrate(baud);
+  }
+}
+
+void TWorkflow::TryBaudRate() {
+  currentBaud_ = form_.Settings().Baud[static_cast<std::size_t>(baudIndex_)];
+  View().SetStatusPanel(2, BaudName(currentBaud_));
+  form_.Parser().Clear();
+  ChangeBaudOfAll(static_cast<serial::BaudTag>(currentBaud_));
+  form_.Wait().DelayTime(500, false);
+  form_.SendToAll("\r\n\r\n");
+  // Answers to the previous rate may still come in meanwhile.
+  form_.Wait().DelayTime(500, true);
+  const core::FixedText<16> identify(IdentifyCommandOf(StartCmdIndex()));
+  form_.SendToAll(identify.c_str());
+  Output().LogCommand(identify);
+}
+
+void TWorkflow::SendBootProbe() {
+  TPortTable& ports = form_.Ports();
+  form_.Parser().Clear();
+  serial::TComPort* first = ports.At(0);
+  serial::BaudTag probeRate = serial::B_38400;
+  if (first != nullptr) {
+    serial::V24ParameterTag* record = first->GetV24Parameter();
+    record->StopBits = serial::S_1;
+    if (FileType() == FT_TXT) {
+      record->Paritaet = serial::Even;
+      probeRate = serial::B__9600;
+    }
+    const serial::V24ParameterTag settings = *record;
+    for (int i = 0; i < ports.Count(); ++i) {
+      serial::TComPort* port = ports.At(i);
+      if (port != nullptr) port->InitParameter(&settings, false);
+    }
+  }
+  View().SetStatusPanel(2, "BL-Baud");
+  form_.Parser().Clear();
+  ChangeBaudOfAll(probeRate);
+  form_.Wait().DelayTime(200, false);
+  StopWatchdog();
+  if (FileType() == FT_TXT && !hintShown_) ShowBootLoaderHint();
+  watchdogSlot_ = form_.Timers().TimerStart(kWatchdogMs);
+  const BootProbe probe = FirstProbeOf(FileType());
+  if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);
+  probeState_ = 3;
+}
+
+void TWorkflow::ShowBootLoaderHint() {
+  // The second line of the abort text tells the user how to start the
+  // instrument's boot loader by hand.
+  const std::string text(Output().FormatText(Profiles().Abbruchtext(Language())).view());
+  const std::size_t firstBreak = text.find(kLineBreak);
+  if (firstBreak == std::string::npos) return;
+  const std::size_t from = firstBreak + kLineBreak.size();
+  const std::size_t secondBreak = text.find(kLineBreak, from);
+  if (secondBreak == std::string::npos) return;
+  hintShown_ = true;
+  std::string hint = text.substr(from, secondBreak + kLineBreak.size() - from);
+  hint.append(Output().Pick(texts::kHintConfirm));
+  View().MessageBox(hint, Output().Pick(texts::kCaptionInfoBi), BoxIcon::Information, BoxButtons::Ok);
+}
+
+void TWorkflow::WatchdogExpired() {
+  if (probeState_ == 3) {
+    const BootProbe probe = SecondProbeOf(FileType());
+    if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);
+    probeState_ = 4;
+    return;
+  }
+  if (identRetries_ >= kIdentRetries) {
+    searchFailureCount_ = 2;
+    SearchFailed();
+    return;
+  }
+  // An identification command went unanswered: ask again on the found port
+  // rather than moving the search to another rate, and count it, so that an
+  // instrument that has stopped answering ends in the transmission-error box.
+  if (form_.FoundPort() >= 0 && identStep_ >= 1 && identStep_ <= 4) {
+    ++identRetries_;
+    Send(kIdentCmd[identStep_ - 1]);
+    return;
+  }
+  SearchStep(!lineErrorSeen_);
+}
+
+void TWorkflow::OnLineError(int number) {
+  lineErrorSeen_ = true;
+  TPortTable& ports = form_.Ports();
+  if (serial::TComPort* port = ports.At(ports.PositionOf(number))) {
+    char discard[TReplyParser::kReadSize + 1];
+    port->Read(discard, TReplyParser::kReadSize);
+  }
+  // Errors that come in while a step is already changing the rate stem from
+  // the rate being left: acting on them would skip the next rate untried.
+  if (watchdogSlot_ == 0 || searchBusy_) return;
+  {
+    BusyGuard busy(searchBusy_);
+    form_.Timers().TimerRestart(watchdogSlot_);
+    form_.Wait().DelayTime(500, true);
+  }
+  if (watchdogSlot_ != 0) SearchStep(true);
+}
+
+void TWorkflow::SearchFailed() {
+  StopWatchdog();
+  identStep_ = 0;
+  identRetries_ = 0;
+  View().EnableMenuItem(MenuItem::Programming, true);
+  View().ShowPanel(Panel::Wait, false);
+  hintShown_ = false;
+  form_.SetOutcome(RunOutcome::NotFound);
+  const std::string_view caption = Output().Pick(texts::kCaptionFehler);
+  switch (searchFailureCount_) {
+    case 0:
+      View().MessageBox(Output().FormatText(Output().Pick(texts::kNoDeviceFound)), caption, BoxIcon::Error,
+                        BoxButtons::Ok);
+      form_.Events().PostCommand(CMD_START);
+      searchFailureCount_ = 1;
+      break;
+    case 1:
+      View().MessageBox(Output().FormatText(Output().Pick(texts::kNoNameFound)), caption, BoxIcon::Error,
+                        BoxButtons::Ok);
+      form_.Close();
+      break;
+    case 2:
+      if (View().MessageBox(Output().FormatText(Output().Pick(texts::kTransmitError)), caption, BoxIcon::Error,
+                            BoxButtons::YesNo) == BoxAnswer::Yes) {
+        form_.Events().PostCommand(CMD_START);
+        searchFailureCount_ = 0;
+      } else {
+        form_.Close();
+      }
+      break;
+    default:
+      break;
+  }
+  Output().ClearIdentity();
+}
+
+}  // namespace updater

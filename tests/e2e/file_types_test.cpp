@@ -1,0 +1,195 @@
+// The programming paths by FileType and the second component: which loader or
+// external handler is asked for, with which arguments, and what the
+// instrument receives around it.
+#include <gtest/gtest.h>
+
+#include "run_fixture.h"
+
+namespace updater {
+namespace {
+
+using testing::FirmwareScript;
+using testing::ProfileSpec;
+using testing::ProgramCall;
+using testing::RunTest;
+
+std::string Utf16(std::string_view text) {
+  std::string out;
+  for (char c : text) out += std::string{c, '\0'};
+  return out + std::string(2, '\0');
+}
+
+std::vector<std::string> After(const std::vector<std::string>& lines, std::size_t skip) {
+  return lines.size() > skip ? std::vector<std::string>(lines.begin() + static_cast<long>(skip), lines.end())
+                             : std::vector<std::string>{};
+}
+
+TEST_F(RunTest, MotFileGoesThroughTheLadderWithFirstFileAndExternalHandler) {
+  ProfileSpec profile;
+  profile.deviceNr = "28102";
+  profile.progFile1 = "FIRST.MOT";
+  profile.progFile2 = "MULTI.MOT";
+  profile.swKenn2 = "S00F0000";
+  Install(profile);
+  run_.dir.Write("MULTI.MOT", "S00F0000312E3230000000000000\r\nS9030000FC\r\n");
+  run_.loaders.onExternal = [this](ExternalHandler, const std::string&) {
+    run_.instruments[0].Send("!\r\n");  // the instrument restarts and acknowledges
+    return 0;
+  };
+  FirmwareScript script;
+  script.device = "28102.000";
+  run_.Answer(script);
+  run_.Start();
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Succeeded));
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.instruments[0].Lines().size() >= 10; }));
+
+  const std::vector<std::pair<ExternalHandler, std::string>> externals = {{ExternalHandler::HexLoad, "FIRST.MOT"},
+                                                                          {ExternalHandler::HexLoad, "MULTI.MOT"}};
+  EXPECT_EQ(run_.loaders.externals, externals);
+  const std::vector<std::string> tail = After(run_.instruments[0].Lines(), 6);
+  ASSERT_EQ(tail.size(), 4u);
+  EXPECT_EQ(tail[0], "A.1200");  // entry command, then the first file
+  EXPECT_EQ(tail[1], "A.1200");  // entry again for the main file
+  EXPECT_EQ(tail[2].rfind("A.1600#", 0), 0u);  // stored: the clock in seconds
+  EXPECT_EQ(tail[2].find('.', 7), std::string::npos);
+  EXPECT_EQ(tail[3], "A.1111");
+  EXPECT_TRUE(run_.view.Called("log: Programming Multi 770 !!"));
+}
+
+TEST_F(RunTest, StartCmdIndex1SearchesWithA1000AndAsksA2003AtOnce) {
+  ProfileSpec profile;
+  profile.devStartCmd = "2";
+  FirmwareScript script;
+  script.version = "1.20";
+  StartRun(script, profile);
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::NotProgrammed));
+  const std::vector<std::string> lines = run_.instruments[0].Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "A.1000");
+  EXPECT_EQ(lines[1], "A.2003");
+}
+
+class ProzTypTest : public RunTest, public ::testing::WithParamInterface<std::pair<const char*, LoaderKind>> {};
+
+TEST_P(ProzTypTest, TheProcessorTypeChoosesTheBootLoader) {
+  ProfileSpec profile;
+  profile.prozTyp = GetParam().first;
+  StartRun(FirmwareScript{}, profile);
+  ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }));
+  EXPECT_EQ(run_.loaders.programs[0].kind, GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ProzTypTest,
+                         ::testing::Values(std::pair{"149", LoaderKind::Bsl430},
+                                           std::pair{"5438", LoaderKind::Bsl54xx430}));
+
+TEST_F(RunTest, BinImageGoesToTheEmfLoader) {
+  ProfileSpec profile;
+  profile.progFile2 = "IMAGE.BIN";
+  profile.swKenn2 = "VER";
+  Install(profile);
+  run_.dir.Write("IMAGE.BIN", std::string("\x00\x01VER:1.20\x00\xFF", 12));
+  run_.Answer(FirmwareScript{});
+  run_.Start();
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }));
+  const ProgramCall& call = run_.loaders.programs[0];
+  EXPECT_EQ(call.kind, LoaderKind::Emf);
+  EXPECT_EQ(call.component, 0);
+  EXPECT_EQ(call.file, "IMAGE.BIN");
+  EXPECT_FALSE(call.force);
+  EXPECT_TRUE(run_.Logged("The download may last up to 15 minutes !"));
+}
+
+TEST_F(RunTest, WinCEInstrumentLeavesOutTheStartupProgramItAlreadyHas) {
+  ProfileSpec profile;
+  profile.progFile2 = "MAIN.EXE,NOTES.EXE,TARVOSTARTUP.EXE,HELPER.DLL,DATA.BIN";
+  profile.swKenn2 = "FileVersion";
+  Install(profile);
+  run_.dir.Write("MAIN.EXE", Utf16("FileVersion 1.20"));
+  run_.dir.Write("NOTES.EXE", Utf16("FileVersion 1.00"));
+  run_.dir.Write("TARVOSTARTUP.EXE", Utf16("FileVersion 2.00"));
+  run_.dir.Write("HELPER.DLL", Utf16("nothing"));
+  FirmwareScript script;
+  script.extra = {{"A.2100", "I.2011#2.00\r\n"}};
+  run_.Answer(script);
+  std::vector<std::string> extrasAtProgramming;
+  run_.loaders.onProgram = [&](const ProgramCall&) {
+    const DeviceRecord& record = run_.form->Record();
+    for (std::int32_t i = 0; i < record.ExtraFileCount; ++i) extrasAtProgramming.emplace_back(record.ExtraFiles[i].view());
+    return 1;
+  };
+  run_.Start();
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }));
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.instruments[0].Lines().back().rfind("A.1600#", 0) == 0; }));
+
+  EXPECT_TRUE(run_.Received(0, "A.2100"));
+  EXPECT_EQ(run_.form->Record().ThirdVersion, 2000);
+  EXPECT_EQ(run_.form->Record().ThirdOfferedVersion, 2000);
+  const ProgramCall& call = run_.loaders.programs[0];
+  EXPECT_EQ(call.kind, LoaderKind::WinCE);
+  EXPECT_EQ(call.component, 0);
+  EXPECT_EQ(call.file, "MAIN.EXE");
+  EXPECT_EQ(extrasAtProgramming, (std::vector<std::string>{"NOTES.EXE", "DATA.BIN"}));
+  const std::string clock = run_.instruments[0].Lines().back();
+  EXPECT_EQ(clock.size(), std::string("A.1600#46000.123456").size());  // the day form, six decimals
+  EXPECT_EQ(run_.form->Record().ExtraFileCount, 0);
+}
+
+struct SecondCase {
+  const char* name;
+  const char* instrument;
+  bool ownUpdate;  // the instrument updates its sensor itself ("A.2005")
+};
+
+class SecondComponentTest : public RunTest, public ::testing::WithParamInterface<SecondCase> {};
+
+TEST_P(SecondComponentTest, NewerSensorSoftwareIsUpdated) {
+  ProfileSpec profile;
+  profile.progFile3 = "SENSOR.TXT";
+  profile.swKenn3 = "@F000\\r\\n";
+  Install(profile);
+  run_.dir.Write("SENSOR.TXT", testing::TiTxtImage("3.10"));
+  FirmwareScript script;
+  script.version = GetParam().instrument;
+  run_.Answer(script);
+  run_.Start();
+  run_.PressOk();
+  if (GetParam().ownUpdate) {
+    ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.2005"); }));
+    EXPECT_EQ(run_.view.panels[2], "19200");
+    EXPECT_EQ(run_.view.panels[3], "Version 3.10");
+    EXPECT_TRUE(run_.loaders.programs.empty());
+  } else {
+    ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }));
+    const ProgramCall& call = run_.loaders.programs[0];
+    EXPECT_EQ(call.kind, LoaderKind::Bsl430);
+    EXPECT_EQ(call.component, 1);
+    EXPECT_EQ(call.file, "SENSOR.TXT");
+    EXPECT_TRUE(call.syncFirst);
+    EXPECT_TRUE(call.queryFirst);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, SecondComponentTest,
+                         ::testing::Values(SecondCase{"OwnUpdate", "1.20,3.00", true},
+                                           SecondCase{"BootLoader", "1.20,0.10", false}),
+                         [](const ::testing::TestParamInfo<SecondCase>& info) { return info.param.name; });
+
+TEST_F(RunTest, Replies208And31AfterARefusal) {
+  FirmwareScript script;
+  script.device = "99999.000";
+  StartRun(script);
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::NotProgrammed));
+  run_.instruments[0].Send("I.208#Z\r\n");
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.1220"); }));
+  EXPECT_EQ(run_.form->Record().Reply208Byte, 'Z');
+  run_.instruments[0].Send("B.31#\r\n");
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Succeeded));
+  EXPECT_TRUE(run_.Logged("Download successfully completed !"));
+}
+
+}  // namespace
+}  // namespace updater

@@ -1,0 +1,183 @@
+// After identification: reply 920, the finish with and without air pressure,
+// the abort and the retry on the next OK, the Lab data transfer, and
+// programming started from the menu or by a Lab instrument's answer.
+#include <gtest/gtest.h>
+
+#include "run_fixture.h"
+
+namespace updater {
+namespace {
+
+using testing::FirmwareScript;
+using testing::ProfileSpec;
+using testing::ProgramCall;
+using testing::RunTest;
+
+class Reply920Test : public RunTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(Reply920Test, OldFirmwareOf20363GetsA1500OthersTheEntryCommand) {
+  const auto [version, expected] = GetParam();
+  ProfileSpec profile;
+  profile.deviceNr = "20363";
+  FirmwareScript script;
+  script.device = "20363.000";
+  script.version = version;
+  run_.loaders.onProgram = [this](const ProgramCall&) {
+    run_.instruments[0].Send("I.920#\r\n");
+    return 1;
+  };
+  StartRun(script, profile);
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, expected); })) << version;
+  EXPECT_EQ(run_.workflow->SearchFailureCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, Reply920Test,
+                         ::testing::Values(std::pair{"1.049", "A.1500"}, std::pair{"1.05", "A.1200"}));
+
+struct FinishCase {
+  const char* device;
+  const char* serial;
+  const char* version;
+  std::vector<std::string> tail;  // what the instrument gets after the identification
+};
+
+class FinishTest : public RunTest, public ::testing::WithParamInterface<FinishCase> {};
+
+TEST_P(FinishTest, AirPressureIsWrittenOnlyForInstrumentsOfTheTable) {
+  const FinishCase& c = GetParam();
+  ProfileSpec profile;
+  profile.deviceNr = c.device;
+  FirmwareScript script;
+  script.device = std::string(c.device) + ".000";
+  script.serial = c.serial;
+  script.version = c.version;
+  FirmwareAcknowledgesAfterProgramming();
+  StartRun(script, profile);
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Succeeded));
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.instruments[0].Lines().size() >= 6 + c.tail.size(); }));
+  const std::vector<std::string> lines = run_.instruments[0].Lines();
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.end()), c.tail);
+  EXPECT_FALSE(run_.form->Ports().At(0)->IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FinishTest,
+    ::testing::Values(FinishCase{"28101", "14120331", "1.10", {"A.1000", "A.6162#952.3", "A.1121", "A.1121", "A.1121"}},
+                      FinishCase{"28154", "12345", "1.10", {"A.1000", "A.6162#947.0", "A.1121", "A.1121", "A.1121"}},
+                      FinishCase{"28160", "14180233", "0.10", {"A.1121"}}));
+
+TEST_F(RunTest, AFailedProgrammingAbortsAndTheNextOkRetries) {
+  int calls = 0;
+  run_.loaders.onProgram = [&](const ProgramCall&) { return calls++ == 0 ? 0 : 1; };
+  StartRun(FirmwareScript{});
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Failed));
+  EXPECT_EQ(run_.view.log, (std::vector<std::string>{"Aborted !!\r\nStart the boot loader by key\r\nThen OK"}));
+  EXPECT_TRUE(run_.view.okEnabled);
+
+  run_.PressOk();
+  ASSERT_EQ(run_.loaders.programs.size(), 2u);
+  const ProgramCall& retry = run_.loaders.programs[1];
+  EXPECT_EQ(retry.kind, LoaderKind::Bsl430);
+  EXPECT_EQ(retry.file, "MULTI.TXT");
+  EXPECT_TRUE(retry.syncFirst);
+  EXPECT_FALSE(retry.queryFirst);
+  EXPECT_EQ(run_.form->Record().FlagA, 1);
+  EXPECT_FALSE(run_.view.okEnabled);
+  EXPECT_EQ(run_.workflow->Phase(), 7);
+  std::size_t searches = 0;
+  for (const std::string& line : run_.instruments[0].Lines()) searches += line == "A.1111" ? 1 : 0;
+  EXPECT_EQ(searches, 1u);  // the OK did not start a new search
+}
+
+class LabDataTest : public RunTest {
+ protected:
+  void InstallData(const std::string& extraItems) {
+    profile_.deviceNr = "28102";  // no air pressure for this type
+    profile_.progFile2 = "MULTI.TXT," + extraItems;
+    for (int i = 0; i < 600; ++i) first_ += static_cast<char>(i % 256);
+    run_.dir.Write("DATA/a.dat", first_);
+    run_.dir.Write("DATA/b.dat", "0123456789");
+    script_.device = "28102.000";
+    FirmwareAcknowledgesAfterProgramming();
+  }
+
+  ProfileSpec profile_;
+  FirmwareScript script_;
+  std::string first_;
+};
+
+TEST_F(LabDataTest, DataFilesGoInBlocksOf255AndTheRunEndsWithU606) {
+  InstallData("DATA\\*.*");
+  StartRun(script_, profile_);
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Succeeded));
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "U.606"); }));
+  const std::vector<std::string> lines = run_.instruments[0].Lines();
+  const std::vector<std::string> tail(lines.begin() + 6, lines.end());
+  ASSERT_EQ(tail.size(), 10u);
+  EXPECT_EQ(tail[0], "A.12000#data\\a.dat");
+  std::string sent;
+  std::vector<std::size_t> sizes;
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_EQ(tail[i].rfind("A.12010#", 0), 0u);
+    sizes.push_back(static_cast<unsigned char>(tail[i][8]));
+    sent += tail[i].substr(9);
+  }
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{255, 255, 90}));
+  EXPECT_EQ(sent, first_);
+  EXPECT_EQ(tail[4], "A.12030");
+  EXPECT_EQ(tail[5], "A.12000#data\\b.dat");
+  EXPECT_EQ(tail[6], std::string("A.12010#\x0A", 9) + "0123456789");
+  EXPECT_EQ(tail[7], "A.12030");
+  EXPECT_EQ(tail[8], "A.1121");
+  EXPECT_EQ(tail[9], "U.606");
+}
+
+TEST_F(LabDataTest, AMissingDataFileStopsTheTransferCleanly) {
+  InstallData("MISSING.DAT");
+  StartRun(script_, profile_);
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Failed));
+  EXPECT_TRUE(run_.view.Called("box Error: Cannot open file: MISSING.DAT"));
+  EXPECT_TRUE(run_.view.okEnabled);
+  EXPECT_TRUE(run_.form->Ports().At(0)->IsOpen());
+  run_.RunUntil([] { return false; }, 2000);
+  for (const std::string& line : run_.instruments[0].Lines()) EXPECT_EQ(line.rfind("A.12000#", 0), std::string::npos);
+}
+
+TEST_F(RunTest, ModelMenuRunsTheExternalHandlerThenANewRun) {
+  ProfileSpec profile;
+  profile.progFile2 = "MULTI.MOT";
+  profile.progDefFile = "DEFAULT.TXT";
+  Install(profile);
+  run_.dir.Write("MULTI.MOT", "S0030000FC\r\n");
+  run_.Answer(FirmwareScript{});
+  run_.Start();
+  run_.view.answers = {BoxAnswer::Yes};  // the menu knows no instrument version: same-version question
+  run_.workflow->TG77xProgrammingClick(0);
+  ASSERT_EQ(run_.loaders.externals.size(), 1u);
+  EXPECT_EQ(run_.loaders.externals[0].first, ExternalHandler::HexLoad);
+  EXPECT_EQ(run_.loaders.externals[0].second, "DEFAULT.TXT");
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.1111"); }));  // a new run searches
+}
+
+class BootLoaderProbeTest : public RunTest {
+ protected:
+  BootLoaderProbeTest() : RunTest({0}) {}  // a boot loader listens at any rate
+};
+
+TEST_F(BootLoaderProbeTest, ALabInstrumentAnsweringTheProbeIsProgrammedThroughItsBootLoader) {
+  Install();
+  run_.instruments[0].onProbe = [](const std::string& bytes) {
+    return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
+  };
+  run_.Start();
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }, 120000));
+  const ProgramCall& call = run_.loaders.programs[0];
+  EXPECT_EQ(call.kind, LoaderKind::Bsl54xx430);
+  EXPECT_EQ(call.file, "LABXXX.TXT");
+  EXPECT_FALSE(call.syncFirst);
+  EXPECT_EQ(run_.form->Record().FlagA, 1);
+}
+
+}  // namespace
+}  // namespace updater

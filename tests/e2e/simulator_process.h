@@ -1,0 +1,65 @@
+#pragma once
+// Simulator: instrument-sim (the msp430-classic preset) as a child process on
+// its own pseudo-terminal, with a dump directory; stopped by its process id.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace updater::testing {
+
+class Simulator {
+ public:
+  Simulator(const std::string& dumpDir, const std::string& version) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // Its input stays open until Stop: the end of its input would stop it.
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    // The updater opens its ports with two stop bits.
+    std::vector<std::string> args = {INSTRUMENT_SIM, "--preset", "msp430-classic", "--dump-dir", dumpDir,
+                                     "--set", "stop_bits=2", "--set", "version=" + version, "--time-scale", "20"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::posix_spawn(&pid_, INSTRUMENT_SIM, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+    input_ = in[1];
+    output_ = ::fdopen(out[0], "r");
+    char line[256] = {};
+    if (output_ && std::fgets(line, sizeof line, output_) && std::strncmp(line, "PTY ", 4) == 0) {
+      pty_ = std::string(line + 4, std::strcspn(line + 4, "\r\n"));
+    }
+  }
+  ~Simulator() { Stop(); }
+  const std::string& Pty() const { return pty_; }
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+    ::close(input_);
+    if (output_) std::fclose(output_);
+    output_ = nullptr;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  int input_ = -1;
+  FILE* output_ = nullptr;
+  std::string pty_;
+};
+
+}  // namespace updater::testing
