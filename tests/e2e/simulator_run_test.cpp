@@ -2,7 +2,9 @@
 // through the simulator's dump: what it received and what its flash holds.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "../updater/temp_installation.h"
 #include "loaders/msp430_loader_factory.h"
@@ -22,7 +24,17 @@ struct SimRun {
   std::string state;
 };
 
-SimRun RunAgainstSimulator(const std::string& version, Answers answers) {
+// The updater may exit before the simulator has read its last command from the
+// line: wait (bounded) for `lastCommand` to reach the dump before stopping it.
+void AwaitCommand(updater::testing::TempInstallation& dump, const std::string& lastCommand) {
+  if (lastCommand.empty()) return;
+  for (int i = 0; i < 60; ++i) {
+    if (dump.Read("state.json").find("\"" + lastCommand + "\"") != std::string::npos) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+SimRun RunAgainstSimulator(const std::string& version, Answers answers, const std::string& lastCommand = "") {
   // The back-ends of the program: the MSP430 boot loaders.
   static updater::UnavailableLoaderFactory unavailable;
   static loaders::Msp430LoaderFactory backEnds(unavailable);
@@ -39,12 +51,13 @@ SimRun RunAgainstSimulator(const std::string& version, Answers answers) {
   const updater::Installation installation{EXAMPLES_DIR "/msp430-classic", EXAMPLES_DIR "/msp430-classic"};
   const int code = RunConsole(options, installation, {out, in, false, false});
   ::unsetenv("UPDATER_PORTS");
+  AwaitCommand(dump, lastCommand);
   sim.Stop();
   return {code, out.str(), dump.Read("state.json")};
 }
 
 TEST(SimulatorRun, SameVersionAnsweredNoSendsTheResumeCommandAndExits2) {
-  const SimRun run = RunAgainstSimulator("1.20", Answers::No);
+  const SimRun run = RunAgainstSimulator("1.20", Answers::No, "A.1121");
   EXPECT_EQ(run.code, kExitNotProgrammed) << run.out;
   EXPECT_NE(run.out.find("The latest software version1.20 is already in device."), std::string::npos) << run.out;
   EXPECT_NE(run.state.find("\"A.4001\", \"A.1121\"]"), std::string::npos) << run.state;
