@@ -72,6 +72,17 @@ const char* ToNarrow(const char16_t* text) {
   return narrow;
 }
 
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
+    out.append(text.substr(start, at - start)).append(to);
+    start = at + from.size();
+  }
+  return out.append(text.substr(start));
+}
+
 char* UpperAscii(char* buffer) {
   for (char* c = buffer; c != nullptr && *c != '\0'; ++c) {
     if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');

@@ -3,6 +3,8 @@
 // means "not found". Main thread only (ToWide and ToNarrow share static buffers).
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace core {
 
@@ -36,6 +38,10 @@ const char16_t* ToWide(const char* text);
 /// Each 16-bit character becomes its low byte; at most 999 characters. Shared
 /// buffer as for ToWide.
 const char* ToNarrow(const char16_t* text);
+
+/// `text` with every occurrence of `from` replaced by `to`, scanning left to
+/// right; inserted text is not scanned again. An empty `from` changes nothing.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 /// Upper-cases "a".."z" in place and leaves every other byte. Returns `buffer`.
 char* UpperAscii(char* buffer);

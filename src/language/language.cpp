@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/text_encoding.h"
+#include "core/text_helpers.h"
 #include "platform/files.h"
 
 namespace language {
@@ -11,16 +12,6 @@ namespace {
 constexpr std::string_view kHintPrefix = "[Hint]";
 constexpr std::string_view kStoredBreak = "\\\\";  // two backslashes stand for CR LF
 constexpr std::string_view kCrLf = "\r\n";
-
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  std::size_t start = 0;
-  for (std::size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
-    out.append(text.substr(start, at - start)).append(to);
-    start = at + from.size();
-  }
-  return out.append(text.substr(start));
-}
 
 std::string Key(std::string_view name) { return "[" + std::string(name) + "]"; }
 
@@ -45,12 +36,12 @@ std::optional<std::string> TLanguage::Lookup(std::string_view key, std::string_v
     if (!Matches(line, key, at)) continue;
     const std::size_t equals = line.find('=');
     if (equals != std::string::npos && equals + 1 < line.size()) {
-      return ReplaceAll(std::string_view(line).substr(equals + 1), kStoredBreak, kCrLf);
+      return core::ReplaceAll(std::string_view(line).substr(equals + 1), kStoredBreak, kCrLf);
     }
     const std::size_t sourceStart = at + key.size();
     const std::size_t assign = line.find(":=", sourceStart);
     if (assign == std::string::npos) return std::string();
-    return ReplaceAll(std::string_view(line).substr(sourceStart, assign - sourceStart), kStoredBreak, kCrLf);
+    return core::ReplaceAll(std::string_view(line).substr(sourceStart, assign - sourceStart), kStoredBreak, kCrLf);
   }
   if (appendMissing) {
     lines_.push_back(std::string(key) + std::string(stored) + ":=");
@@ -62,7 +53,7 @@ std::optional<std::string> TLanguage::Lookup(std::string_view key, std::string_v
 std::string TLanguage::TranslateText(std::string_view name, std::string_view text) {
   if (text.empty()) return {};
   const std::string key = Key(name);
-  const std::string stored = ReplaceAll(text, kCrLf, kStoredBreak);
+  const std::string stored = core::ReplaceAll(text, kCrLf, kStoredBreak);
   if (createMode_) {
     // Recorded with its source text, so that the file read back before a
     // translator has filled it in keeps the window's texts instead of
@@ -76,7 +67,7 @@ std::string TLanguage::TranslateText(std::string_view name, std::string_view tex
 std::string TLanguage::TranslateHintText(std::string_view name, std::string_view hint) {
   const std::string key = std::string(kHintPrefix) + Key(name);
   if (createMode_) {
-    lines_.push_back(key + ReplaceAll(hint, kCrLf, kStoredBreak) + ":=");
+    lines_.push_back(key + core::ReplaceAll(hint, kCrLf, kStoredBreak) + ":=");
     return std::string(hint);
   }
   // A file without hint entries is complete: missing hints are not appended.

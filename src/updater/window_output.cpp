@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string>
 
+#include "core/text_helpers.h"
 #include "updater/app_texts.h"
 
 namespace updater {
@@ -11,28 +12,15 @@ namespace {
 constexpr int kProgressPanel = 4;
 constexpr float kLowestShown = -999999.0f;
 
-// One pass over `text`: each occurrence of `marker` is replaced and the search
-// continues behind it, so inserted text is never scanned for the marker again.
-std::string ReplaceAll(std::string_view text, std::string_view marker, std::string_view with) {
-  std::string out;
-  std::size_t from = 0;
-  for (std::size_t at = text.find(marker); at != std::string_view::npos; at = text.find(marker, from)) {
-    out.append(text.substr(from, at - from)).append(with);
-    from = at + marker.size();
-  }
-  out.append(text.substr(from));
-  return out;
-}
-
 }  // namespace
 
 LogText FormatPlaceholders(std::string_view text, const PlaceholderValues& values) {
   const std::string_view name =
       values.deviceName.empty() ? texts::kDefaultDeviceName.Pick(values.language) : values.deviceName;
-  std::string out = ReplaceAll(text, "DATEI", values.mainFile);
-  out = ReplaceAll(out, "NAME", name);
-  out = ReplaceAll(out, "COM X", "COM " + std::to_string(values.comNumber));
-  out = ReplaceAll(out, "\\r", "\r\n");
+  std::string out = core::ReplaceAll(text, "DATEI", values.mainFile);
+  out = core::ReplaceAll(out, "NAME", name);
+  out = core::ReplaceAll(out, "COM X", "COM " + std::to_string(values.comNumber));
+  out = core::ReplaceAll(out, "\\r", "\r\n");
   return LogText(out);
 }
 

@@ -66,6 +66,13 @@ TEST(WideNarrow, LowByteRoundTripAndCut) {
   EXPECT_EQ(std::strlen(ToNarrow(wide)), 999u);
 }
 
+TEST(ReplaceAll, OnePassWithoutRescanning) {
+  EXPECT_EQ(ReplaceAll("NAME an NAME", "NAME", "X"), "X an X");
+  EXPECT_EQ(ReplaceAll("NAME", "NAME", "NAME NAME"), "NAME NAME");  // inserted text is not scanned again
+  EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
+  EXPECT_EQ(ReplaceAll("", "a", "b"), "");
+}
+
 TEST(UpperAscii, OnlyAsciiLetters) {
   char name[] = "patch.txt \xE4";
   EXPECT_STREQ(UpperAscii(name), "PATCH.TXT \xE4");

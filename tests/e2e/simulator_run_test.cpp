@@ -6,9 +6,9 @@
 #include <sstream>
 #include <thread>
 
+#include "../updater/simulator_process.h"
 #include "../updater/temp_installation.h"
 #include "loaders/msp430_loader_factory.h"
-#include "simulator_process.h"
 #include "ui/console/console_app.h"
 #include "updater/workflow/unavailable_loaders.h"
 #include "updater/workflow/workflow.h"
@@ -40,7 +40,8 @@ SimRun RunAgainstSimulator(const std::string& version, Answers answers, const st
   static loaders::Msp430LoaderFactory backEnds(unavailable);
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   updater::testing::TempInstallation dump;
-  updater::testing::Simulator sim(dump.Path(), version);
+  // The updater opens its ports with two stop bits.
+  updater::testing::Simulator sim(dump.Path(), {"stop_bits=2", "version=" + version});
   EXPECT_FALSE(sim.Pty().empty());
   ConsoleOptions options;
   options.console = true;

@@ -1,6 +1,8 @@
 #pragma once
 // Simulator: instrument-sim (the msp430-classic preset) as a child process on
-// its own pseudo-terminal, with a dump directory; stopped by its process id.
+// its own pseudo-terminal, with a dump directory and the given `--set` values;
+// its first output line names its pty. Its standard input stays open (the end
+// of its input would stop it) until Stop, which ends it by its process id.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -18,17 +20,19 @@ namespace updater::testing {
 
 class Simulator {
  public:
-  Simulator(const std::string& dumpDir, const std::string& version) {
+  Simulator(const std::string& dumpDir, const std::vector<std::string>& settings) {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    // Its input stays open until Stop: the end of its input would stop it.
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    // The updater opens its ports with two stop bits.
     std::vector<std::string> args = {INSTRUMENT_SIM, "--preset", "msp430-classic", "--dump-dir", dumpDir,
-                                     "--set", "stop_bits=2", "--set", "version=" + version, "--time-scale", "20"};
+                                     "--time-scale", "20"};
+    for (const std::string& setting : settings) {
+      args.push_back("--set");
+      args.push_back(setting);
+    }
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
