@@ -45,7 +45,7 @@ LoaderContext ContextFor(const updater::LoaderContext& context, LoaderPort& port
   own.events = &context.events;
   own.processEvents = [&window] { window.ProcessEvents(); };
   own.timers = &window.Timers();
-  own.loop = nullptr;  // the window does not hand out its loop; waits go through `wait`
+  own.loop = &window.Loop();
   own.startCmdIndex = window.Profiles().StartCmdIndex;
   own.findProgDefFile = [&window](std::int32_t prozTyp) {
     const char* name = updater::FindProgDefFile(window.Profiles(), prozTyp);

@@ -100,6 +100,7 @@ class TUpdateForm : private ReplyListener {
   // --- shared state of the run -------------------------------------------------
   core::TEvents& Events() { return events_; }
   core::TTimerPool& Timers() { return timers_; }
+  platform::MessageLoop& Loop() { return loop_; }
   core::TDelay& Wait() { return wait_; }
   TWindowOutput& Output() { return output_; }
   UpdateView& View() { return view_; }
