@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "platform/posix_serial_speed.h"
 
@@ -241,6 +242,7 @@ class PosixSerialPort final : public SerialPort {
       const ssize_t n = ::write(fd_, in + result.written, size - result.written);
       if (n > 0) {
         result.written += static_cast<std::size_t>(n);
+        NoteWritten(static_cast<std::size_t>(n));
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
@@ -264,6 +266,22 @@ class PosixSerialPort final : public SerialPort {
       }
     }
     return result;
+  }
+
+  void DrainOutput(milliseconds limit) override {
+    const SteadyTime end = std::chrono::steady_clock::now() + limit;
+    const std::uint32_t rate = std::max<std::uint32_t>(ReadBitRate(fd_), 300);
+    int queued = 0;
+    while (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::min(WireTime(static_cast<std::size_t>(queued), rate), milliseconds(50)));
+    // An empty queue is not an empty line: USB adapters keep a FIFO of their
+    // own, and the far end reads its receive buffer when it gets to it.
+    SteadyTime settled;
+    {
+      std::lock_guard lock(mutex_);
+      settled = lastWrite_ + WireTime(std::min<std::size_t>(lastWriteSize_, kAdapterFifo), rate) + kFarEndLatency;
+    }
+    std::this_thread::sleep_until(std::min(settled, end));
   }
 
   unsigned WaitEvent(unsigned mask, Tick ms, const Clock& clock) override {
@@ -326,6 +344,22 @@ class PosixSerialPort final : public SerialPort {
   }
 
  private:
+  // Bytes a USB serial adapter may still hold after the kernel's queue emptied,
+  // and the time the far end may take to fetch what reached it.
+  static constexpr std::size_t kAdapterFifo = 512;
+  static constexpr milliseconds kFarEndLatency{100};
+
+  // Ten bits a character covers a start bit, eight data bits and a stop bit.
+  static milliseconds WireTime(std::size_t bytes, std::uint32_t rate) {
+    return milliseconds(1 + bytes * 10 * 1000 / rate);
+  }
+
+  void NoteWritten(std::size_t n) {
+    std::lock_guard lock(mutex_);
+    lastWrite_ = std::chrono::steady_clock::now();
+    lastWriteSize_ = n;
+  }
+
   // One read() call; counts the raw bytes taken so that the reader can tell
   // new arrivals from bytes that are merely still queued.
   long ReadChunk(unsigned char* out, std::size_t room) {
@@ -422,11 +456,13 @@ class PosixSerialPort final : public SerialPort {
   RtsControl rts_ = RtsControl::kEnable;  // Linux raises both lines when a port opens
   DtrControl dtr_ = DtrControl::kEnable;
 
-  mutable std::mutex mutex_;  // guards timeouts_, reported_, reportedPending_, lastError_
+  mutable std::mutex mutex_;  // guards timeouts_, reported_, reportedPending_, lastError_, lastWrite*_
   SerialTimeouts timeouts_;
   LineErrors reported_;
   bool reportedPending_ = false;
   std::string lastError_;
+  SteadyTime lastWrite_{};
+  std::size_t lastWriteSize_ = 0;
 
   std::mutex countMutex_;  // guards consumed_ and the read() it counts
   std::uint64_t consumed_ = 0;

@@ -10,6 +10,7 @@
 // an explicit list fills it (see posix_serial_driver.h and src/serial/README.md).
 #include <array>
 #include <cstddef>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -137,6 +138,12 @@ class SerialPort {
 
   /// Writes within the write time-out. Never discards queued output.
   virtual SerialWriteResult Write(const void* data, std::size_t size) = 0;
+
+  /// Waits, at most `limit` of real time, until what was written has left:
+  /// the output queue is empty and the last bytes have had the time to cross
+  /// the line and the far end's receive buffer. Settings changed earlier would
+  /// reach the wire under bytes still sent at the old ones.
+  virtual void DrainOutput(std::chrono::milliseconds limit) = 0;
 
   /// Waits up to `ms` logical milliseconds (clock `clock`) for the events of
   /// `mask`: a new arrival (edge-like: bytes that arrived after the previous

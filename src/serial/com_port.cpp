@@ -23,6 +23,8 @@ constexpr char kXon = 0x11;
 
 // How long Open waits for the new writer to park; it normally takes microseconds.
 constexpr std::chrono::milliseconds kWriterStartLimit{2000};
+// Output stopped by flow control may never drain; the port is given back anyway.
+constexpr std::chrono::milliseconds kDrainLimit{2000};
 
 ErrorBox& DefaultErrorBox() {
   static ErrorBox box = [](const char* text) {
@@ -201,6 +203,7 @@ void TComPort::Close() {
   if (!open_ || !port_) return;
   reader_->Stop();
   writer_->Stop();  // writes a pending asynchronous request first
+  port_->DrainOutput(kDrainLimit);
   if (savedSettingsValid_) {
     LineSettings restore = savedSettings_;
     restore.discardNull = false;

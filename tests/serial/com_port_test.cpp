@@ -135,6 +135,30 @@ TEST_F(ComPortTest, CloseStillWritesAPendingAsynchronousRequest) {
   EXPECT_EQ(received.size(), data.size());
 }
 
+TEST_F(ComPortTest, CloseGivesTheLastCommandTimeToArriveBeforeTheOldSettingsReturn) {
+  termios before{};
+  ::tcgetattr(pty.slaveFd(), &before);
+  cfsetspeed(&before, B9600);
+  ::tcsetattr(pty.slaveFd(), TCSANOW, &before);
+  TComPort port;
+  OpenWith(port, Record());  // 4800 bit/s
+  speed_t seen = B0;
+  std::string received;
+  std::thread instrument([&] {
+    // An instrument busy elsewhere fetches its receive buffer late; the rate
+    // in force when it does is the one the bytes crossed the line at.
+    std::this_thread::sleep_for(milliseconds(40));
+    received = pty.Receive(8);
+    const termios line = pty.LineAsSeen();
+    seen = cfgetospeed(&line);
+  });
+  EXPECT_EQ(port.Write("A.1121\r\n", -1, false), 8);
+  port.Close();
+  instrument.join();
+  EXPECT_EQ(received, "A.1121\r\n");
+  EXPECT_EQ(seen, static_cast<speed_t>(B4800));
+}
+
 // --- reading ------------------------------------------------------------------
 
 TEST_F(ComPortTest, ReadStoresAZeroTerminatorUnlessKeinString) {

@@ -248,6 +248,7 @@ class UartLikeDriver final : public platform::SerialDriver {
     platform::SerialWriteResult Write(const void* d, std::size_t n) override {
       return inner_->Write(d, n);
     }
+    void DrainOutput(std::chrono::milliseconds limit) override { inner_->DrainOutput(limit); }
     unsigned WaitEvent(unsigned mask, platform::Tick ms, const platform::Clock& c) override {
       return inner_->WaitEvent(mask, ms, c);
     }
