@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 
@@ -29,6 +30,14 @@ std::string Quoted(const std::string& text) {
   return out + "\"";
 }
 
+// The name came over the line: only letters, digits, '.', '-' and '_' reach
+// the file system, so no name can leave the dump directory.
+std::string LabFileName(const std::string& announced) {
+  std::string name = "lab-";
+  for (const char c : announced) name += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? c : '_';
+  return name;
+}
+
 void Field(std::string& out, const char* name, const std::string& value) {
   out += "  \"" + std::string(name) + "\": " + value + ",\n";
 }
@@ -50,7 +59,7 @@ std::string StateJson(const Instrument& instrument) {
   for (std::size_t i = 0; i < s.commands.size(); ++i) list += (i ? ", " : "") + Quoted(s.commands[i]);
   Field(out, "commands", list + "]");
   list = "[";
-  for (std::size_t i = 0; i < s.labFiles.size(); ++i) list += (i ? ", " : "") + Quoted(s.labFiles[i]);
+  for (std::size_t i = 0; i < s.labFiles.size(); ++i) list += (i ? ", " : "") + Quoted(s.labFiles[i].name);
   Field(out, "lab_files", list + "]");
   out += "  \"counters\": {\"frames\": " + std::to_string(n.frames) + ", \"acks\": " + std::to_string(n.acks) +
          ", \"naks\": " + std::to_string(n.naks) + ", \"erases\": " + std::to_string(n.erases) +
@@ -88,6 +97,9 @@ bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
     if (instrument.HasSensor()) {
       const auto sensor = instrument.Memory(1).FlashImage();
       ok = WriteFile("sensor-flash.bin", sensor.data(), sensor.size()) && ok;
+    }
+    for (const LabFile& file : instrument.Status().labFiles) {
+      if (file.complete) ok = WriteFile(LabFileName(file.name), file.data.data(), file.data.size()) && ok;
     }
   }
   const std::string json = StateJson(instrument);

@@ -47,8 +47,8 @@ const FirmwareProtocol::Command* FirmwareProtocol::FindCommand(char letter, int 
       {'A', 5566, &F::EnterSensor},
       {'A', 5567, &F::EnterSensor},
       {'A', 12000, &F::LabAnnounce},
-      {'A', 12010, &F::Ack},           // a Lab data block (arrives in binary form)
-      {'A', 12030, &F::Ack},           // end of a Lab data file
+      {'A', 12010, &F::LabBlock},      // a Lab data block (arrives in binary form)
+      {'A', 12030, &F::LabEnd},        // end of a Lab data file
       {'U', 606, &F::Silent},          // leaves the Lab dialogue without an answer
       {'A', 1300, &F::Ack},
   }};
@@ -86,7 +86,9 @@ void FirmwareProtocol::ReceiveLabBlockByte(std::uint8_t byte) {
   if (labBlockLength_) {
     labBlockLength_ = false;
     labBlockLeft_ = byte;
+    labBlock_.clear();
   } else {
+    labBlock_.push_back(byte);
     --labBlockLeft_;
   }
   if (labBlockLeft_ == 0) {
@@ -226,7 +228,30 @@ void FirmwareProtocol::EnterSensor(std::string_view parameter) {
 }
 
 void FirmwareProtocol::LabAnnounce(std::string_view parameter) {
-  host_.State().labFiles.emplace_back(parameter);
+  if (parameter.empty()) return Refuse();
+  host_.State().labFiles.push_back({std::string(parameter), {}, false});
+  Acknowledge();
+}
+
+// Blocks and the end belong to the file announced last; without one the
+// instrument does not know where to put them.
+LabFile* FirmwareProtocol::OpenLabFile() {
+  auto& files = host_.State().labFiles;
+  return files.empty() || files.back().complete ? nullptr : &files.back();
+}
+
+void FirmwareProtocol::LabBlock(std::string_view) {
+  LabFile* file = OpenLabFile();
+  if (file == nullptr) return Refuse();
+  file->data.insert(file->data.end(), labBlock_.begin(), labBlock_.end());
+  Acknowledge();
+}
+
+void FirmwareProtocol::LabEnd(std::string_view) {
+  LabFile* file = OpenLabFile();
+  if (file == nullptr) return Refuse();
+  file->complete = true;
+  host_.Changed();
   Acknowledge();
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/fixed_text.h"
 #include "sim/flash_model.h"
@@ -54,6 +55,9 @@ class FirmwareProtocol final : public Protocol {
   void EnterMain(std::string_view parameter);
   void EnterSensor(std::string_view parameter);
   void LabAnnounce(std::string_view parameter);
+  void LabBlock(std::string_view);
+  void LabEnd(std::string_view);
+  LabFile* OpenLabFile();
 
   void AnswerQuery(const FlashModel& memory, int replyNumber, std::string_view echo);
   void Enter(int component, std::string_view parameter, std::string_view echo);
@@ -66,6 +70,7 @@ class FirmwareProtocol final : public Protocol {
   std::string echo_;       // the command as received, for reply lines that repeat it
   int labBlockLeft_ = -1;  // bytes still to come of an "A.12010#" block; -1 none
   bool labBlockLength_ = false;
+  std::vector<std::uint8_t> labBlock_;  // the block being received
 };
 
 }  // namespace sim

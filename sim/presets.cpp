@@ -12,7 +12,7 @@ InstrumentConfig ClassicPreset() {
   config.preset = "msp430-classic";
   config.main.part = FindPart("f1611");
   config.main.firmware = {"1.10", 0x1080, 0x4000, 0x0C00, 0, false};
-  config.firmware.line = {9600, 1, false};
+  config.firmware.line = {9600, 2, false};
   return config;
 }
 
@@ -21,7 +21,7 @@ InstrumentConfig FiveXxPreset() {
   config.preset = "msp430-5xx";
   config.main.part = FindPart("f5438");
   config.main.firmware = {"2.00", 0x5C00, 0x5C10, 0x1000, 0, true};
-  config.firmware.line = {19200, 1, false};
+  config.firmware.line = {19200, 2, false};
   config.firmware.replies = {203, 200, 201, 205};
   config.firmware.pcbNumber = "61005.200";
   config.firmware.deviceNumber = "61005.000";

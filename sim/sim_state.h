@@ -16,6 +16,13 @@ struct SimCounters {
   std::uint32_t garbledBytes = 0;   ///< bytes received at a rate the instrument did not expect
 };
 
+/// A Lab data file as the instrument received it.
+struct LabFile {
+  std::string name;                ///< as announced by "A.12000#"
+  std::vector<std::uint8_t> data;  ///< the bytes of its "A.12010#" blocks
+  bool complete = false;           ///< "A.12030" ended it
+};
+
 struct SimState {
   bool firmwareRunning = true;
   std::string firmwareVersion;       ///< as the running firmware reports it
@@ -25,7 +32,7 @@ struct SimState {
   std::int64_t loadPc = -1;          ///< last address of a load-PC command; -1 none yet
   int bootLoaderComponent = -1;      ///< component whose boot loader has the line
   std::vector<std::string> commands; ///< text commands received, without their line end
-  std::vector<std::string> labFiles; ///< names announced by "A.12000#"
+  std::vector<LabFile> labFiles;     ///< in the order they were announced
   SimCounters counters;
 };
 

@@ -40,8 +40,7 @@ SimRun RunAgainstSimulator(const std::string& version, Answers answers, const st
   static loaders::Msp430LoaderFactory backEnds(unavailable);
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   updater::testing::TempInstallation dump;
-  // The updater opens its ports with two stop bits.
-  updater::testing::Simulator sim(dump.Path(), {"stop_bits=2", "version=" + version});
+  updater::testing::Simulator sim(dump.Path(), {"version=" + version});
   EXPECT_FALSE(sim.Pty().empty());
   ConsoleOptions options;
   options.console = true;

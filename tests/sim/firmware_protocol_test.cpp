@@ -78,7 +78,7 @@ TEST(FirmwareProtocol, EnterCommandHandsTheLineToTheBootLoader) {
 
 TEST(FirmwareProtocol, WrongRateOrStopBitsGiveLineNoiseOnly) {
   Bench bench(Bench::Preset("msp430-classic"));
-  for (const LineSettings seen : {LineSettings{4800, 1, false}, LineSettings{9600, 2, false}}) {
+  for (const LineSettings seen : {LineSettings{4800, 2, false}, LineSettings{9600, 1, false}}) {
     const Bytes out = bench.Exchange(ToBytes("A.1111\r\n"), seen);
     EXPECT_FALSE(out.empty());
     EXPECT_EQ(std::count(out.begin(), out.end(), '!'), 0);
@@ -87,15 +87,22 @@ TEST(FirmwareProtocol, WrongRateOrStopBitsGiveLineNoiseOnly) {
   EXPECT_TRUE(bench.Device().Status().commands.empty());
 }
 
-TEST(FirmwareProtocol, LabBlockIsBinaryAndMayHoldLineEnds) {
+TEST(FirmwareProtocol, LabBlocksAreBinaryAndBelongToTheAnnouncedFile) {
   Bench bench(Bench::Preset("msp430-classic"));
-  EXPECT_EQ(bench.Text("A.12000#data.bin\r\n"), "!\r\n");
   Bytes block = ToBytes("A.12010#");
   block.push_back(4);
   for (const int b : std::initializer_list<int>{'\r', '\n', 0x00, '?'}) block.push_back(static_cast<std::uint8_t>(b));
+  EXPECT_EQ(bench.Exchange(block), ToBytes("?\r\n")) << "no file announced";
+  EXPECT_EQ(bench.Text("A.12000#data.bin\r\n"), "!\r\n");
+  EXPECT_EQ(bench.Exchange(block), ToBytes("!\r\n"));
   EXPECT_EQ(bench.Exchange(block), ToBytes("!\r\n"));
   EXPECT_EQ(bench.Text("A.12030\r\n"), "!\r\n");
-  EXPECT_EQ(bench.Device().Status().labFiles, std::vector<std::string>{"data.bin"});
+  EXPECT_EQ(bench.Text("A.12030\r\n"), "?\r\n") << "the file is already closed";
+  const auto& files = bench.Device().Status().labFiles;
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].name, "data.bin");
+  EXPECT_EQ(files[0].data, (Bytes{'\r', '\n', 0x00, '?', '\r', '\n', 0x00, '?'}));
+  EXPECT_TRUE(files[0].complete);
 }
 
 TEST(FirmwareProtocol, SecondComponentUpdatesItselfAndReports) {

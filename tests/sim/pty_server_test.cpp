@@ -66,7 +66,7 @@ class PtyServerTest : public ::testing::Test {
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, speed);
     ::cfsetospeed(&settings, speed);
-    if (twoStopBits) settings.c_cflag |= CSTOPB;
+    settings.c_cflag = twoStopBits ? (settings.c_cflag | CSTOPB) : (settings.c_cflag & ~CSTOPB);
     ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &settings), 0);
   }
 
@@ -99,7 +99,7 @@ class PtyServerTest : public ::testing::Test {
 };
 
 TEST_F(PtyServerTest, AnswersAtItsRateAndKeepsTheDump) {
-  SetLine(B9600, false);
+  SetLine(B9600, true);
   EXPECT_EQ(Ask("\r\n\r\nA.1111\r\n", 3), "!\r\n");
   EXPECT_EQ(Ask("A.2001\r\n", 11), "I.21#1.10\r\n");
   StopServer();
@@ -114,11 +114,11 @@ TEST_F(PtyServerTest, AnswersAtItsRateAndKeepsTheDump) {
 }
 
 TEST_F(PtyServerTest, AtAWrongRateOnlyNoiseComesBack) {
-  SetLine(B4800, false);
+  SetLine(B4800, true);
   const std::string reply = Ask("A.1111\r\n", 8);
   EXPECT_FALSE(reply.empty());
   EXPECT_EQ(reply.find('!'), std::string::npos);
-  SetLine(B9600, true);
+  SetLine(B9600, false);
   EXPECT_EQ(Ask("A.1111\r\n", 8).find('!'), std::string::npos);
 }
 
