@@ -8,6 +8,7 @@
 
 #include "installation_fixture.h"
 #include "pty_pair.h"
+#include "temp_installation.h"
 #include "ui/console/console_app.h"
 #include "ui/console/console_options.h"
 #include "ui/console/console_view.h"
@@ -101,6 +102,20 @@ TEST_F(ConsoleViewTest, ProgressOnATerminalIsOneLineRewritten) {
   view.SetStatusPanel(4, "Flash 2.0 %");
   view.AddLogLine("line");
   EXPECT_EQ(out_.str(), "\r\033[KFlash 1.0 %\r\033[K\r\033[KFlash 2.0 %\r\033[Kline\n\r\033[KFlash 2.0 %");
+}
+
+TEST_F(ConsoleViewTest, IdentityLabelsComeFromTheDialogTextFileOfTheLanguage) {
+  updater::testing::TempInstallation dir;
+  dir.Write("Update.Eng", "[SerLabel]=Serial number:\r\n[PCBLabel]=Platin\xE9:\r\n");
+  ConsoleView view({out_, in_, false, false}, Answers::No, dir.Path());
+  view.SetIdentityField(updater::IdentityField::Serial, "1");
+  view.Translate("Update.Eng");
+  view.SetIdentityField(updater::IdentityField::Serial, "2");
+  view.SetIdentityField(updater::IdentityField::Pcb, "3");
+  view.SetIdentityField(updater::IdentityField::Version, "4");
+  view.Translate("Update.Deu");  // missing: the captions stay as they are
+  view.SetIdentityField(updater::IdentityField::Serial, "5");
+  EXPECT_EQ(out_.str(), "Seriennummer: 1\nSerial number: 2\nPlatin\u00e9: 3\nVersion: 4\nSeriennummer: 5\n");
 }
 
 TEST(ConsoleSession, StartsUpOpensThePortAndWritesTheIdentifyCommand) {

@@ -90,7 +90,7 @@ int RunConsole(const ConsoleOptions& options, const updater::Installation& insta
   if (!updater::CurrentWorkflowMaker()) updater::SetWorkflowMaker(updater::WorkflowWith(unavailable));
   platform::PlainMessageLoop loop;
   const InterruptWatcher interrupts(loop);
-  ConsoleView view(io, options.answers);
+  ConsoleView view(io, options.answers, installation.workDir);
   updater::TUpdateForm form(loop, view, installation);
   if (!form.Start()) return kExitConfig;
   if (options.debug) form.FormKeyUp(updater::HiddenKey::ToggleDebug);

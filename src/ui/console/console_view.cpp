@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text_encoding.h"
+#include "language/language.h"
 #include "platform/documents.h"
 
 namespace console {
@@ -12,16 +13,18 @@ constexpr int kProgressPanel = 4;
 constexpr int kBarWidth = 20;
 constexpr auto kPlainProgressEvery = std::chrono::seconds(5);
 
-// The window's identity labels.
-const char* LabelOf(updater::IdentityField field) {
-  switch (field) {
-    case updater::IdentityField::Name: return "Name:";
-    case updater::IdentityField::Serial: return "Seriennummer:";
-    case updater::IdentityField::Pcb: return "PCB Nummer :";
-    case updater::IdentityField::Version: return "Version:";
-  }
-  return "";
-}
+struct IdentityLabel {
+  updater::IdentityField field;
+  const char* control;  // the window's label, by which the dialog-text file names it
+  const char* caption;  // its caption before translation
+};
+
+constexpr IdentityLabel kIdentityLabels[] = {
+    {updater::IdentityField::Name, "NameLabel", "Name:"},
+    {updater::IdentityField::Serial, "SerLabel", "Seriennummer:"},
+    {updater::IdentityField::Pcb, "PCBLabel", "PCB Nummer :"},
+    {updater::IdentityField::Version, "SWLabel", "Version:"},
+};
 
 // Splits at CR LF, LF or a lone CR, as the log area shows the text.
 template <typename Emit>
@@ -37,6 +40,25 @@ void ForEachLine(std::string_view text, Emit emit) {
 }
 
 }  // namespace
+
+std::string ConsoleView::LabelOf(updater::IdentityField field) const {
+  if (const auto found = labels_.find(field); found != labels_.end()) return found->second;
+  for (const IdentityLabel& label : kIdentityLabels) {
+    if (label.field == field) return label.caption;
+  }
+  return "";
+}
+
+void ConsoleView::Translate(std::string_view dialogFile) {
+  labels_.clear();
+  language::TLanguage language;
+  language.SetDirectory(workDir_);
+  language.SetDialogfile(std::string(dialogFile));
+  if (!language.LoadTranslateText()) return;  // no file: the captions stay
+  for (const IdentityLabel& label : kIdentityLabels) {
+    labels_[label.field] = language.TranslateText(label.control, label.caption);
+  }
+}
 
 bool ConsoleView::MenuEnabled(updater::MenuItem item) const {
   const auto it = enabled_.find(item);
@@ -64,7 +86,7 @@ void ConsoleView::PrintLines(std::string_view text, std::string_view prefix) {
 void ConsoleView::AddLogLine(std::string_view text) { PrintLines(text); }
 
 void ConsoleView::SetIdentityField(updater::IdentityField field, std::string_view text) {
-  if (!text.empty()) PrintLines(std::string(LabelOf(field)) + " " + std::string(text));
+  if (!text.empty()) PrintLines(LabelOf(field) + " " + std::string(text));
 }
 
 std::string ConsoleView::ProgressText() const {

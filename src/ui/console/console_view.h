@@ -26,7 +26,9 @@ struct ConsoleIo {
 
 class ConsoleView final : public updater::UpdateView {
  public:
-  ConsoleView(ConsoleIo io, Answers answers) : io_(io), answers_(answers) {}
+  /// `workDir` is where the dialog-text files of the languages are.
+  ConsoleView(ConsoleIo io, Answers answers, std::string workDir = {})
+      : io_(io), answers_(answers), workDir_(std::move(workDir)) {}
 
   /// Asks `question` on the terminal (presets do not apply); false without one.
   bool AskOnTerminal(std::string_view question);
@@ -56,11 +58,14 @@ class ConsoleView final : public updater::UpdateView {
                                 updater::BoxButtons buttons) override;
   void SimpleMessage(std::string_view text) override { PrintLines(text); }
   void SetApplicationTitle(std::string_view) override {}
-  void Translate(std::string_view) override {}
+  /// Takes the identity labels from the dialog-text file, as the window does;
+  /// the file is only read.
+  void Translate(std::string_view dialogFile) override;
   bool OpenDocument(std::string_view path) override;
   void CloseWindow() override { closed_ = true; }
 
  private:
+  std::string LabelOf(updater::IdentityField field) const;
   void PrintLines(std::string_view text, std::string_view prefix = {});
   void ClearProgressLine();
   void ShowProgress();
@@ -69,6 +74,8 @@ class ConsoleView final : public updater::UpdateView {
 
   ConsoleIo io_;
   Answers answers_;
+  std::string workDir_;
+  std::map<updater::IdentityField, std::string> labels_;
   std::string panels_[kStatusPanels];
   int progress_ = 0;
   int progressMax_ = 0;
