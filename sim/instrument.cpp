@@ -31,11 +31,29 @@ Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform
       flashWork_(std::numeric_limits<std::uint64_t>::max()) {
   state_.secondVersion = config_.firmware.secondVersion;
   RefreshVersions();
-  if (config_.startInBootLoader || !HasRunnableFirmware(*main_, VersionAddressOf(0))) {
+  PowerOn(config_.startInBootLoader);
+}
+
+void Instrument::PowerOn(bool bootKeyHeld) {
+  if (bootKeyHeld || !HasRunnableFirmware(*main_, VersionAddressOf(0))) {
     StartBootLoader(0);
   } else {
     protocol_ = std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
+    state_.firmwareRunning = true;
+    state_.bootLoaderComponent = -1;
   }
+}
+
+void Instrument::PowerCycle(bool bootKeyHeld) {
+  output_.clear();
+  lastDue_ = clock_.Now();
+  bootAt_.reset();
+  pending_ = Switch::kNone;
+  main_->ResetRam();
+  if (sensor_) sensor_->ResetRam();
+  RefreshVersions();
+  PowerOn(bootKeyHeld);
+  stateChanged_ = true;
 }
 
 Instrument::~Instrument() = default;

@@ -45,6 +45,12 @@ class Instrument final : private Host {
   /// Logical tick of the next thing that Poll() will do, if any.
   std::optional<SimTick> Deadline() const;
 
+  /// The user switches the instrument off and on again: what was on its way
+  /// out is lost, RAM and the boot loaders' state are gone. With the boot key
+  /// held the boot loader starts afresh; otherwise the processor starts as at
+  /// power-on (its firmware, or its boot loader when the flash holds none).
+  void PowerCycle(bool bootKeyHeld);
+
   /// Output waiting to leave, oldest first; the caller pops what it has sent.
   std::deque<OutputChunk>& Output() { return output_; }
 
@@ -71,6 +77,7 @@ class Instrument final : private Host {
 
   enum class Switch : std::uint8_t { kNone, kBootLoader, kLeaveBootLoader };
 
+  void PowerOn(bool bootKeyHeld);
   void ApplySwitch();
   void StartBootLoader(int component);
   void StartFirmware();

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   std::printf("PTY %s\n", pty.SlavePath().c_str());
   std::fflush(stdout);
   sim::Server server(pty, instrument, *clock,
-                     {options->pace, options->timeScale, dump.get(), stopPipe[0], STDIN_FILENO});
+                     {options->pace, options->timeScale, dump.get(), stopPipe[0], STDIN_FILENO, STDOUT_FILENO});
   const int result = server.Run();
   if (!options->link.empty()) ::unlink(options->link.c_str());
   return result;

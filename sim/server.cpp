@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
+#include <span>
 
 namespace sim {
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
 constexpr auto kIdleWait = std::chrono::seconds(1);
+constexpr std::size_t kMaxActionLength = 64;  // longer lines are cut (and then not understood)
 
 }  // namespace
 
@@ -114,11 +117,41 @@ bool Server::WaitForWork() {
   if (fds[0].revents & (POLLERR | POLLNVAL)) return false;
   if (fds[0].revents & POLLOUT) blocked_ = false;
   if (fds[1].revents) stop_ = true;
-  if (fds[2].revents) {
-    std::array<char, 256> discard;
-    if (::read(options_.inputFd, discard.data(), discard.size()) <= 0) stop_ = true;
-  }
+  if (fds[2].revents) ReadInput();
   return true;
+}
+
+void Server::ReadInput() {
+  std::array<char, 256> buffer;
+  const ssize_t n = ::read(options_.inputFd, buffer.data(), buffer.size());
+  if (n < 0 && errno == EINTR) return;
+  if (n <= 0) {
+    stop_ = true;
+    return;
+  }
+  for (const char c : std::span(buffer).first(static_cast<std::size_t>(n))) {
+    if (c == '\n') {
+      CarryOut(input_);
+      input_.clear();
+    } else if (input_.size() < kMaxActionLength) {
+      input_ += c;
+    }
+  }
+}
+
+void Server::CarryOut(std::string_view action) {
+  if (!action.empty() && action.back() == '\r') action.remove_suffix(1);
+  if (action.empty()) return;
+  if (action != "power-cycle" && action != "power-cycle boot-key") {
+    std::fprintf(stderr, "instrument-sim: unknown action: %.*s\n", static_cast<int>(action.size()), action.data());
+    return;
+  }
+  instrument_.PowerCycle(action != "power-cycle");
+  chunkSent_ = 0;  // the chunk being sent went with the power
+  blocked_ = false;
+  if (options_.reportFd < 0) return;
+  const std::string done = "done " + std::string(action) + "\n";
+  [[maybe_unused]] const ssize_t written = ::write(options_.reportFd, done.data(), done.size());
 }
 
 }  // namespace sim

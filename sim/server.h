@@ -3,7 +3,14 @@
 // the instrument's timers, paces the output and keeps the dump files current.
 // Blocks in ppoll() until a byte, a deadline or a stop request arrives; it
 // never spins. One thread.
+//
+// Operator actions arrive as lines on the input: "power-cycle" (the user
+// switches the instrument off and on) and "power-cycle boot-key" (the same
+// with the key held that starts the boot loader). Each is confirmed with
+// "done ACTION" on the report descriptor; anything else is named on stderr.
 #include <chrono>
+#include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "sim/dump_writer.h"
@@ -17,7 +24,8 @@ struct ServerOptions {
   double timeScale = 1.0;       ///< logical time runs this much faster than real time
   const DumpWriter* dump = nullptr;  ///< null: no dump files
   int stopFd = -1;              ///< readable (or hung up): stop serving
-  int inputFd = -1;             ///< end of file here also stops serving (-1: not watched)
+  int inputFd = -1;             ///< operator actions, one a line; end of file stops serving (-1: not watched)
+  int reportFd = -1;            ///< "done ACTION" lines for the actions carried out (-1: none)
 };
 
 class Server {
@@ -37,6 +45,8 @@ class Server {
   bool WriteChunk(OutputChunk& chunk);
   void UpdateDump(bool force);
   bool WaitForWork();
+  void ReadInput();
+  void CarryOut(std::string_view action);
 
   PtyTransport& pty_;
   Instrument& instrument_;
@@ -46,6 +56,7 @@ class Server {
   std::size_t chunkSent_ = 0;  // bytes of the front chunk already written
   bool blocked_ = false;     // the pty took no more bytes; wait until it is writable
   bool stop_ = false;
+  std::string input_;        // the operator's action line being received
 };
 
 }  // namespace sim

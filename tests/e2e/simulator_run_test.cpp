@@ -13,7 +13,10 @@
 #include "../updater/temp_installation.h"
 #include "core/text_helpers.h"
 #include "loaders/msp430_loader_factory.h"
+#include "../updater/scripted_view.h"
+#include "platform/plain_message_loop.h"
 #include "ui/console/console_app.h"
+#include "updater/update_form.h"
 #include "updater/workflow/unavailable_loaders.h"
 #include "updater/workflow/workflow.h"
 
@@ -136,6 +139,73 @@ TEST(SimulatorRun, LabDataFilesFollowTheFirmwareAndArriveWhole) {
   const std::map<std::string, std::string> expected{{"lab-data_a.dat", first}, {"lab-data_b.dat", "0123456789"}};
   EXPECT_EQ(run.labFiles, expected);
   EXPECT_NE(run.state.find("\"U.606\"]"), std::string::npos) << run.state;
+}
+
+// The window's logic with the real boot loaders against the simulator: a run
+// that OK starts and the loop carries to its end, as in the window.
+class SimulatorWindowRun {
+ public:
+  SimulatorWindowRun(const std::vector<std::string>& settings, const std::vector<std::string>& faults)
+      : sim_(dump.Path(), settings, faults) {
+    static updater::UnavailableLoaderFactory unavailable;
+    static loaders::Msp430LoaderFactory backEnds(unavailable);
+    ::setenv("UPDATER_PORTS", sim_.Pty().c_str(), 1);
+    updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
+    form = std::make_unique<updater::TUpdateForm>(loop, view, updater::Installation{copy.dir.Path(), copy.dir.Path()});
+  }
+  ~SimulatorWindowRun() { ::unsetenv("UPDATER_PORTS"); }
+
+  bool RunUntilOutcome(updater::RunOutcome outcome, platform::Tick ms = 120000) {
+    const platform::Tick deadline = loop.GetClock().Now() + ms;
+    while (form->Outcome() != outcome && !platform::TickReached(loop.GetClock().Now(), deadline)) {
+      loop.WaitForMessage(deadline);
+      loop.ProcessPendingMessages();
+    }
+    return form->Outcome() == outcome;
+  }
+
+  bool SwitchOnWithBootKey() { return sim_.Act("power-cycle boot-key"); }
+
+  std::string LastCalls() const {
+    std::string text;
+    const auto& calls = view.calls;
+    for (std::size_t i = calls.size() > 25 ? calls.size() - 25 : 0; i < calls.size(); ++i) text += calls[i] + "\n";
+    return text;
+  }
+
+  std::string State() {
+    sim_.Stop();
+    return dump.Read("state.json");
+  }
+
+  updater::testing::TempInstallation dump;
+  SampleCopy copy;
+  platform::PlainMessageLoop loop;
+  updater::testing::ScriptedView view;
+  std::unique_ptr<updater::TUpdateForm> form;
+
+ private:
+  updater::testing::Simulator sim_;
+};
+
+// The boot loader refuses the same data block four times: the programming is
+// aborted with the instrument in its boot loader, half written. The next OK
+// programs it again from the start, and the instrument comes up with the new
+// firmware.
+TEST(SimulatorWindow, AnAbortedProgrammingIsRepeatedByTheNextOk) {
+  SimulatorWindowRun run({"version=1.10"}, {"nak:rx@5", "nak:rx@6", "nak:rx@7", "nak:rx@8"});
+  ASSERT_TRUE(run.form->Start());
+  run.form->OkBitBtnClick();
+  ASSERT_TRUE(run.RunUntilOutcome(updater::RunOutcome::Failed)) << run.State();
+  EXPECT_TRUE(run.view.okEnabled);
+  EXPECT_TRUE(run.view.Called("log: Programming was aborted."));
+  // What the abort text tells the user to do before pressing OK.
+  ASSERT_TRUE(run.SwitchOnWithBootKey());
+  run.form->OkBitBtnClick();
+  ASSERT_TRUE(run.RunUntilOutcome(updater::RunOutcome::Succeeded)) << run.LastCalls() << run.State();
+  const std::string state = run.State();
+  EXPECT_NE(state.find("\"running\": \"firmware\""), std::string::npos) << state;
+  EXPECT_NE(state.find("\"firmware_version\": \"1.20\""), std::string::npos) << state;
 }
 
 }  // namespace

@@ -76,6 +76,18 @@ TEST(FirmwareProtocol, EnterCommandHandsTheLineToTheBootLoader) {
   EXPECT_EQ(bench.Exchange(Bytes{0x80}), Bytes{0x90});
 }
 
+// Switching off and on: with the boot key the loader starts afresh (at its
+// first rate, locked); without it the firmware in the flash comes up.
+TEST(FirmwareProtocol, PowerCycleStartsTheBootLoaderOnlyWithTheKeyHeld) {
+  Bench bench(Bench::Preset("msp430-classic"));
+  bench.Device().PowerCycle(true);
+  EXPECT_FALSE(bench.Device().Status().firmwareRunning);
+  EXPECT_EQ(bench.Exchange(Bytes{0x80}, LineSettings{9600, 1, true}), Bytes{0x90});
+  bench.Device().PowerCycle(false);
+  EXPECT_TRUE(bench.Device().Status().firmwareRunning);
+  EXPECT_EQ(bench.Text("A.1111\r\n"), "!\r\n");
+}
+
 TEST(FirmwareProtocol, WrongRateOrStopBitsGiveLineNoiseOnly) {
   Bench bench(Bench::Preset("msp430-classic"));
   for (const LineSettings seen : {LineSettings{4800, 2, false}, LineSettings{9600, 1, false}}) {

@@ -1,7 +1,7 @@
 #pragma once
 // Simulator: instrument-sim (the msp430-classic preset) as a child process on
 // its own pseudo-terminal, with a dump directory and the given `--set` values;
-// its first output line names its pty. Its standard input stays open (the end
+// its first output line names its pty, `faults` are its --fault rules. Its standard input stays open (the end
 // of its input would stop it) until Stop, which ends it by its process id.
 #include <fcntl.h>
 #include <signal.h>
@@ -20,7 +20,8 @@ namespace updater::testing {
 
 class Simulator {
  public:
-  Simulator(const std::string& dumpDir, const std::vector<std::string>& settings) {
+  Simulator(const std::string& dumpDir, const std::vector<std::string>& settings,
+            const std::vector<std::string>& faults = {}) {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -32,6 +33,10 @@ class Simulator {
     for (const std::string& setting : settings) {
       args.push_back("--set");
       args.push_back(setting);
+    }
+    for (const std::string& fault : faults) {
+      args.push_back("--fault");
+      args.push_back(fault);
     }
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -49,6 +54,16 @@ class Simulator {
   }
   ~Simulator() { Stop(); }
   const std::string& Pty() const { return pty_; }
+
+  /// An operator action ("power-cycle", "power-cycle boot-key"); true once
+  /// the simulator confirmed that it has been carried out.
+  bool Act(const std::string& action) {
+    const std::string line = action + "\n";
+    if (::write(input_, line.data(), line.size()) != static_cast<ssize_t>(line.size()) || !output_) return false;
+    char reply[256] = {};
+    return std::fgets(reply, sizeof reply, output_) != nullptr && ("done " + line) == reply;
+  }
+
   void Stop() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
