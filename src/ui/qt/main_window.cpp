@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 #include "platform/documents.h"
 #include "ui/qt/qt_message_loop.h"
@@ -165,8 +166,10 @@ updater::BoxAnswer TQtUpdateWindow::RunBox(QMessageBox& box) {
 
 void TQtUpdateWindow::SetApplicationTitle(std::string_view text) {
   applicationTitle_ = text;
-  // The task bar shows the window caption followed by this name.
+  // The task bar shows the window caption followed by this name. Qt formats
+  // the platform window's title only when the title is set, so set it again.
   QGuiApplication::setApplicationDisplayName(ToQt(text));
+  if (QWindow* handle = windowHandle()) handle->setTitle(handle->title());
 }
 
 void TQtUpdateWindow::Translate(std::string_view dialogFile) {

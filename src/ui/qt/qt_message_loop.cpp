@@ -78,7 +78,8 @@ class QtMessageLoop::LoopTimer final : public platform::Timer {
   bool enabled_ = false;
 };
 
-QtMessageLoop::QtMessageLoop(const platform::Clock& clock) : clock_(clock) {
+QtMessageLoop::QtMessageLoop(const platform::Clock& clock)
+    : clock_(clock), nextWake_(std::make_unique<QEvent>(kWakeEvent)) {
   timerWake_.setSingleShot(true);
   timerWake_.setTimerType(Qt::PreciseTimer);
   timerWake_.callOnTimeout([this] { OnWake(); });
@@ -97,11 +98,7 @@ bool QtMessageLoop::Post(platform::Message message) {
     std::lock_guard lock(mutex_);
     if (!accepting_) return false;
     queue_.push_back(message);
-    // One wake event at a time is enough: its handler looks at the whole queue.
-    if (!wakePosted_) {
-      wakePosted_ = true;
-      QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
-    }
+    PostWakeLocked();
   }
   arrived_.notify_all();
   return true;
@@ -114,9 +111,18 @@ void QtMessageLoop::Shutdown() {
 
 void QtMessageLoop::PostWake() {
   std::lock_guard lock(mutex_);
+  PostWakeLocked();
+}
+
+// One wake event at a time is enough: its handler looks at the whole queue.
+// The event is made on the main thread, which reads it: a serial thread hands
+// Qt only the pointer. (An event made by the posting thread reaches the main
+// thread through Qt's own locking, which the thread sanitizer cannot see in
+// the uninstrumented Qt libraries.)
+void QtMessageLoop::PostWakeLocked() {
   if (wakePosted_) return;
   wakePosted_ = true;
-  QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
+  QCoreApplication::postEvent(this, nextWake_.release());
 }
 
 bool QtMessageLoop::HasPending() {
@@ -133,6 +139,7 @@ bool QtMessageLoop::event(QEvent* event) {
   {
     std::lock_guard lock(mutex_);
     wakePosted_ = false;
+    nextWake_ = std::make_unique<QEvent>(kWakeEvent);
   }
   OnWake();
   return true;

@@ -80,6 +80,7 @@ class QtMessageLoop final : public QObject, public platform::MessageLoop {
 
   void OnWake();
   void PostWake();
+  void PostWakeLocked();
   bool HasPending();
   bool AnyTimerDue(platform::Tick now) const;
   bool NextTimerDue(platform::Tick& due) const;
@@ -95,11 +96,12 @@ class QtMessageLoop final : public QObject, public platform::MessageLoop {
   const platform::Clock& clock_;
   MessageHandler handler_;
 
-  std::mutex mutex_;  // guards queue_, accepting_, wakePosted_
+  std::mutex mutex_;  // guards queue_, accepting_, wakePosted_, nextWake_
   std::condition_variable arrived_;
   std::deque<platform::Message> queue_;
   bool accepting_ = true;
   bool wakePosted_ = false;
+  std::unique_ptr<QEvent> nextWake_;  // made on the main thread, posted from any thread
 
   std::vector<LoopTimer*> timers_;
   QTimer timerWake_;
