@@ -1,4 +1,6 @@
 // TQtUpdateWindow: building the controls and the menu.
+#include <algorithm>
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QFrame>
@@ -17,6 +19,7 @@
 
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
+#include "updater/app_texts.h"
 #include "updater/update_form.h"
 
 namespace ui_qt {
@@ -158,6 +161,10 @@ void TQtUpdateWindow::BuildStatusBar() {
     panels_[i]->setMinimumWidth(kPanelWidths[i]);
     bar->addWidget(panels_[i], i == kStatusPanels - 1 ? 1 : 0);
   }
+  // The last panel ends every run with the longer of its two end texts.
+  QLabel* last = panels_[kStatusPanels - 1];
+  const int endText = last->fontMetrics().horizontalAdvance(ToQt(updater::texts::kUpdateReady.Pick(0)));
+  last->setMinimumWidth(std::max(kPanelWidths.back(), endText + 2 * (last->frameWidth() + last->margin()) + 4));
   SetStatusPanel(0, "Com X");
 }
 
