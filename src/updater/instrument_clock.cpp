@@ -2,14 +2,18 @@
 
 namespace updater {
 
-unsigned long SecondsSince2003Epoch(const std::tm& local) {
+long long WallSecondsSince(int year, int month, int day, const std::tm& local) {
   std::tm wall = local;
   wall.tm_isdst = 0;
-  std::tm epoch{};
-  epoch.tm_year = 2002 - 1900;
-  epoch.tm_mon = 11;
-  epoch.tm_mday = 31;
-  const long long seconds = static_cast<long long>(::timegm(&wall)) - static_cast<long long>(::timegm(&epoch));
+  std::tm origin{};
+  origin.tm_year = year - 1900;
+  origin.tm_mon = month - 1;
+  origin.tm_mday = day;
+  return static_cast<long long>(::timegm(&wall)) - static_cast<long long>(::timegm(&origin));
+}
+
+unsigned long SecondsSince2003Epoch(const std::tm& local) {
+  const long long seconds = WallSecondsSince(2002, 12, 31, local);
   return seconds > 0 ? static_cast<unsigned long>(seconds) : 0;
 }
 

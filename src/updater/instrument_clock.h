@@ -6,8 +6,12 @@
 
 namespace updater {
 
-/// Whole seconds from 2002-12-31 00:00:00 to `local` (a local date and time,
-/// counted as wall-clock time, so a daylight-saving change does not shift it).
+/// Seconds from midnight of `day`.`month`.`year` to `local` (a local date
+/// and time), counted as wall-clock time, so that a daylight-saving change
+/// does not shift it; negative before that day.
+long long WallSecondsSince(int year, int month, int day, const std::tm& local);
+
+/// Whole seconds from 2002-12-31 00:00:00 to `local` (0 before that).
 unsigned long SecondsSince2003Epoch(const std::tm& local);
 
 /// "A.1600#<seconds>\r\n" for `local` in the seconds form.

@@ -4,6 +4,7 @@
 // its first output line names its pty, `faults` are its --fault rules. Its standard input stays open (the end
 // of its input would stop it) until Stop, which ends it by its process id.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -60,6 +61,10 @@ class Simulator {
   bool Act(const std::string& action) {
     const std::string line = action + "\n";
     if (::write(input_, line.data(), line.size()) != static_cast<ssize_t>(line.size()) || !output_) return false;
+    // A simulator that does not confirm within five seconds fails the call
+    // instead of hanging the test.
+    pollfd ready{::fileno(output_), POLLIN, 0};
+    if (::poll(&ready, 1, 5000) != 1) return false;
     char reply[256] = {};
     return std::fgets(reply, sizeof reply, output_) != nullptr && ("done " + line) == reply;
   }

@@ -1,6 +1,7 @@
 // Version values, download times, the air-pressure table and the clock command.
 #include <gtest/gtest.h>
 
+#include "../updater/local_time.h"
 #include "updater/device_record.h"
 #include "updater/workflow/air_pressure.h"
 #include "updater/workflow/clock_command.h"
@@ -80,16 +81,9 @@ TEST(AirPressure, RowsByTypeSerialAndVersion) {
   EXPECT_FLOAT_EQ(AirPressureValue(kAirPressureDefault), 947.0f);
 }
 
+// Summer time must not shift the value.
 std::tm LocalAt(int year, int month, int day, int hour, int minute, int second) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  t.tm_isdst = 1;  // must not shift the value
-  return t;
+  return testing::LocalTime(year, month, day, hour, minute, second, 1);
 }
 
 TEST(ClockCommand, SecondsAndDayForms) {
