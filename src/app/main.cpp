@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "app/window_entry.h"
-#include "loaders/msp430_loader_factory.h"
+#include "loaders/back_ends.h"
 #include "ui/console/console_app.h"
-#include "updater/workflow/unavailable_loaders.h"
 #include "updater/workflow/workflow.h"
 
 int main(int argc, char** argv) {
@@ -33,10 +32,9 @@ int main(int argc, char** argv) {
     std::cerr << "instrument-updater: " << error << "\n";
     return console::kExitUsage;
   }
-  // The programming back-ends of this build; the families without one fail
-  // with a clear message when a run reaches them.
-  updater::UnavailableLoaderFactory unavailable;
-  loaders::Msp430LoaderFactory backEnds(unavailable);
+  // The programming back-ends of this build; a family without one fails with
+  // a clear message when a run reaches it.
+  const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   if (!options.console) return RunWindow(argc, argv, installation);
   return console::RunConsole(options, installation,

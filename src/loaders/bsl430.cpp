@@ -26,8 +26,7 @@ std::uint32_t Stored(const ImageBlock& b) { return b.address & 0xFFFF; }
 
 }  // namespace
 
-T_BSL430::T_BSL430(const LoaderContext& context) : ctx_(context), session_(ctx_, StepCode) {
-  StepCode = 0;
+T_BSL430::T_BSL430(const LoaderContext& context) : ctx_(context), session_(ctx_) {
   session_.steps = {
       [this](const char* text) { TakeVector(text); },
       [this] { Acknowledged(); },
@@ -47,13 +46,18 @@ bool T_BSL430::Send(const char* text) { return session_.Send(text); }
 
 bool T_BSL430::LoadImage(const char* fileName, TiTxtImage& image) {
   const TiTxtResult result =
-      LoadImageFile(ResolvePath(ctx_.workDir, fileName), kFileBytes, kMaxBlocks, &ReadClassicImage, image);
+      LoadImageFile(ResolvePath(ctx_.config.workDir, fileName), kFileBytes, kMaxBlocks, &ReadClassicImage, image);
   TiTxtError error = result.error;
   // The start address is taken from the end of the last block.
   if (result.Ok() && image.blocks.back().count < 4) error = TiTxtError::NoStartWord;
   if (error == TiTxtError::None) return true;
   session_.failureText = FileErrorMessage(error, fileName, result.line, ctx_.language).view();
   return false;
+}
+
+int T_BSL430::Program(const ProgramArgs& args) {
+  const auto* msp430 = std::get_if<Msp430Args>(&args);
+  return msp430 ? Program(msp430->componentIndex, msp430->file, msp430->syncFirst, msp430->queryFirst) : 0;
 }
 
 int T_BSL430::Program(int componentIndex, const char* fileName, bool syncFirst, bool queryFirst) {
@@ -77,7 +81,7 @@ int T_BSL430::Program(int componentIndex, const char* fileName, bool syncFirst, 
 // there already.
 void T_BSL430::Opening(bool syncFirst) {
   updater::DeviceRecord& record = session_.Record();
-  if (!record.FlagA) {
+  if (!record.DirectBootLoaderStart()) {
     Send("A.1000\r\n");
     return;
   }
@@ -101,7 +105,7 @@ void T_BSL430::DefaultVectorForDirectStart() {
 
 void T_BSL430::Acknowledged() {
   updater::DeviceRecord& record = session_.Record();
-  if (record.FlagB) {
+  if (record.WithoutSensor()) {
     componentIndex_ = 2;
     queryFirst_ = false;
   }
@@ -202,7 +206,7 @@ void T_BSL430::Sync(Step next) {
   frameHandler_ = nullptr;
   ackHandler_ = next;
   retryAction_ = &T_BSL430::ResendSync;
-  StepCode = 1;
+  session_.stepCode = 1;
   session_.WriteBytes(&kHeader, 1);
 }
 
@@ -212,7 +216,7 @@ void T_BSL430::Version() {
   frameHandler_ = &T_BSL430::VersionReply;
   ackHandler_ = nullptr;
   retryAction_ = &T_BSL430::ChipInfo;
-  StepCode = 2;
+  session_.stepCode = 2;
   const std::uint8_t payload[] = {kFill, kFill, kFill, kFill};
   SendFrame(TxBslVersion, payload, sizeof payload);
 }
@@ -226,7 +230,7 @@ void T_BSL430::ChipInfo() {
   }
   frameHandler_ = &T_BSL430::VersionReply;
   retryAction_ = &T_BSL430::ChipInfo;
-  StepCode = 2;
+  session_.stepCode = 2;
   const std::uint8_t payload[] = {0xF0, 0x0F, 0x0E, 0x00};
   SendFrame(TxDataBlock, payload, sizeof payload);
 }
@@ -243,14 +247,14 @@ void T_BSL430::SendPasswordFrame() {
 void T_BSL430::Password() {
   ackHandler_ = &T_BSL430::AfterPassword;
   retryAction_ = &T_BSL430::Password;
-  StepCode = 4;
+  session_.stepCode = 4;
   SendPasswordFrame();
 }
 
 void T_BSL430::Baud() {
   ackHandler_ = &T_BSL430::AfterBaud;
   retryAction_ = &T_BSL430::Baud;
-  StepCode = 3;
+  session_.stepCode = 3;
   const bool otherClock = chipId_ == kChipF26F || chipId_ == kChipF237;
   const std::uint8_t normal[] = {0x00, 0xC8, 0x02, 0x58};
   const std::uint8_t other[] = {0x80, 0x8C, 0x02, 0x58};
@@ -276,7 +280,7 @@ void T_BSL430::SendErase() {
   ackHandler_ = &T_BSL430::NextSegment;
   // A segment low in memory that cannot be erased is left out.
   retryAction_ = eraseAddress_ < 0x1200 ? &T_BSL430::NextSegment : &T_BSL430::Erase;
-  StepCode = 5;
+  session_.stepCode = 5;
   const std::uint32_t a = static_cast<std::uint32_t>(eraseAddress_) - (offsetInForce_ ? 0x10000u : 0u);
   const std::uint8_t payload[] = {Lo(a), Hi(a), 0x02, 0xA5};
   SendFrame(EraseSegment, payload, sizeof payload);
@@ -290,7 +294,7 @@ void T_BSL430::SetOffset(Step confirmed) {
 void T_BSL430::SendOffset() {
   ackHandler_ = offsetConfirmed_;
   retryAction_ = &T_BSL430::SendOffset;
-  StepCode = 15;
+  session_.stepCode = 15;
   const std::uint8_t payload[] = {0x00, 0x00, static_cast<std::uint8_t>(wantedOffset_), kFill};
   SendFrame(classic::SetOffset, payload, sizeof payload);
 }
@@ -316,7 +320,7 @@ void T_BSL430::ProgramBlock() {
   }
   ackHandler_ = &T_BSL430::NextBlock;
   retryAction_ = &T_BSL430::ProgramBlock;
-  StepCode = 8;
+  session_.stepCode = 8;
   SendBlock(RxDataBlock, Block(), true);
 }
 
@@ -329,7 +333,7 @@ void T_BSL430::VectorSegmentFirst(bool skipMarker) {
   if (skipMarker) ++blockIndex_;
   eraseAddress_ = 0xFFFF;
   Erase();
-  StepCode = 6;
+  session_.stepCode = 6;
   ackHandler_ = &T_BSL430::VectorErased;
 }
 
@@ -350,7 +354,7 @@ void T_BSL430::VerifyBlock() {
   }
   frameHandler_ = &T_BSL430::Compare;
   retryAction_ = &T_BSL430::VerifyBlock;
-  StepCode = 9;
+  session_.stepCode = 9;
   SendBlock(TxDataBlock, Block(), false);
 }
 
@@ -373,7 +377,7 @@ void T_BSL430::StartStep() {
   session_.Pause(kShortPauseMs);
   ackHandler_ = &T_BSL430::Finished;
   retryAction_ = &T_BSL430::StartStep;
-  StepCode = 10;
+  session_.stepCode = 10;
   // The start word lies right before the reset vector at the end of the image.
   const ImageBlock& last = image_.blocks.back();
   const std::uint8_t payload[] = {last.data[last.count - 4u], last.data[last.count - 3u], kFill, kFill};
@@ -383,7 +387,7 @@ void T_BSL430::StartStep() {
 void T_BSL430::PatchJump() {
   ackHandler_ = &T_BSL430::SyncThenPatchPassword;
   retryAction_ = &T_BSL430::PatchJump;
-  StepCode = 11;
+  session_.stepCode = 11;
   const std::uint8_t payload[] = {0x22, 0x0C, kFill, kFill};
   SendFrame(LoadPc, payload, sizeof payload);
 }
@@ -391,28 +395,28 @@ void T_BSL430::PatchJump() {
 void T_BSL430::PatchPassword() {
   ackHandler_ = &T_BSL430::PatchBegin;
   retryAction_ = &T_BSL430::PatchPassword;
-  StepCode = 4;
+  session_.stepCode = 4;
   SendPasswordFrame();
 }
 
 void T_BSL430::PatchProgram() {
   ackHandler_ = &T_BSL430::PatchNext;
   retryAction_ = &T_BSL430::PatchProgram;
-  StepCode = 13;
+  session_.stepCode = 13;
   SendBlock(RxDataBlock, patch_.blocks[static_cast<std::size_t>(patchIndex_)], true);
 }
 
 void T_BSL430::PatchVerify() {
   frameHandler_ = &T_BSL430::PatchCompare;
   retryAction_ = &T_BSL430::PatchVerify;
-  StepCode = 14;
+  session_.stepCode = 14;
   SendBlock(TxDataBlock, patch_.blocks[static_cast<std::size_t>(patchIndex_)], false);
 }
 
 void T_BSL430::PatchRun() {
   ackHandler_ = &T_BSL430::SyncThenContinuation;
   retryAction_ = &T_BSL430::PatchRun;
-  StepCode = 12;
+  session_.stepCode = 12;
   const std::uint32_t a = patch_.blocks.front().address;
   const std::uint8_t payload[] = {Lo(a), Hi(a), kFill, kFill};
   SendFrame(LoadPc, payload, sizeof payload);
@@ -425,7 +429,7 @@ void T_BSL430::VersionReply(const std::uint8_t* frame) {
   versionText_.Format("%X.%2X", frame[14], frame[15]);
   bslVersion_ = static_cast<std::int32_t>(std::atof(versionText_.c_str()) * 100 + 0.0001);
   versionKnown_ = true;
-  if (session_.Record().FlagB) {
+  if (session_.Record().WithoutSensor()) {
     ReplaceImage(chipId_);
     if (session_.done) return;
   }
@@ -448,7 +452,7 @@ void T_BSL430::AfterPassword() {
   const int k = std::min(componentIndex_, 1);
   const std::int32_t flashErase = k == 0 ? record.FlashErase2 : record.FlashErase3;
   eraseAddress_ = flashErase > 0 ? flashErase : 0xFC00;
-  const bool noBaudChange = (k == 0 ? record.FlagC : record.FlagD) != 0;
+  const bool noBaudChange = record.KeepsBootLoaderRate(k);
   const std::int32_t segments = (eraseAddress_ - static_cast<std::int32_t>(Block1Address())) / 512 + 2;
   session_.SetProgressMax(session_.ProgressMax() + segments * 2);
   if (bslVersion_ == 110) {
@@ -462,7 +466,7 @@ void T_BSL430::AfterPassword() {
 
 void T_BSL430::AfterBaud() {
   session_.Pause(kShortPauseMs);
-  ctx_.port->ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  ctx_.port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
   session_.Pause(kShortPauseMs);
   Sync(&T_BSL430::Erase);
 }
@@ -558,7 +562,7 @@ void T_BSL430::SyncThenContinuation() { Sync(continuation_); }
 // write, works around it.
 void T_BSL430::LoadPatch() {
   static constexpr const char* kPatchFile = "Patch.TXT";
-  const TiTxtResult result = LoadImageFile(ResolvePath(ctx_.workDir, kPatchFile), kPatchBytes, kMaxPatchBlocks,
+  const TiTxtResult result = LoadImageFile(ResolvePath(ctx_.config.workDir, kPatchFile), kPatchBytes, kMaxPatchBlocks,
                                            &ReadClassicImage, patch_);
   const bool fits = result.Ok() && patch_.upperStart == -1;
   if (!fits) {
@@ -609,10 +613,10 @@ void T_BSL430::PatchCompare(const std::uint8_t* frame) {
 // Without a digital sensor the instrument takes the default image of its
 // processor type, named in the configuration.
 void T_BSL430::ReplaceImage(std::int32_t chip) {
-  std::string name = ctx_.findProgDefFile ? ctx_.findProgDefFile(chip) : std::string();
+  std::string name = ctx_.config.findProgDefFile ? ctx_.config.findProgDefFile(chip) : std::string();
   if (name.size() <= 4) return;
   if (name.back() == '@') {
-    session_.Record().FlagD = 1;
+    session_.Record().SetKeepsBootLoaderRate(1, true);
     name.pop_back();
   }
   blockIndex_ = 0;

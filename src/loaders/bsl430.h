@@ -24,34 +24,26 @@
 #include "loaders/bsl_frames.h"
 #include "loaders/bsl_session.h"
 #include "loaders/loader_context.h"
+#include "loaders/loader_registry.h"
 #include "loaders/ti_txt_image.h"
 
 namespace loaders {
 
-class T_BSL430 {
+class T_BSL430 final : public ProgrammingLoader {
  public:
   explicit T_BSL430(const LoaderContext& context);
-  virtual ~T_BSL430();
+  ~T_BSL430() override;
   T_BSL430(const T_BSL430&) = delete;
   T_BSL430& operator=(const T_BSL430&) = delete;
 
-  // The loaders' common operations, in their fixed order; the placeholders
-  // belong to other loader families.
-  virtual int Placeholder1(const char*, int) { return 0; }
-  virtual int Placeholder2() { return 0; }
-  virtual int Placeholder3() { return 0; }
-  virtual int Placeholder4(int, int) { return 0; }
-  virtual int Placeholder5() { return 0; }
+  /// Program with Msp430Args; any other arguments are refused with 0.
+  int Program(const ProgramArgs& args) override;
   /// One programming run: 1 programmed and verified, 0 failed.
-  virtual int Program(int componentIndex, const char* fileName, bool syncFirst, bool queryFirst);
-  virtual T_BSL430* Placeholder7() { return this; }
-  /// Writes a text command and logs it; always true.
-  virtual bool Send(const char* text);
-  /// StepCode of the last failure, 0 when none.
-  virtual int ResultCode() const { return resultCode_; }
-
-  /// The step in progress, shared by every T_BSL430 of the process.
-  static inline std::int32_t StepCode = 0;
+  int Program(int componentIndex, const char* fileName, bool syncFirst, bool queryFirst);
+  /// Writes a text command and logs it; false when the line took nothing.
+  bool Send(const char* text);
+  /// Result code of the last failure, 0 when none.
+  int ResultCode() const { return resultCode_; }
 
   static constexpr std::size_t kFileBytes = 400000;
   static constexpr std::size_t kPatchBytes = 2000;

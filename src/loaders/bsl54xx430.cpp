@@ -30,8 +30,7 @@ long StartWordOffset(const ImageBlock& b) { return 0xFFFCL - static_cast<long>(b
 }  // namespace
 
 T_BSL_54XX_430::T_BSL_54XX_430(const LoaderContext& context)
-    : T_BSL430(context), ctx_(context), session_(ctx_, StepCode) {
-  StepCode = 0;
+    : ctx_(context), session_(ctx_) {
   session_.steps = {
       [this](const char* text) { TakePassword(text); },
       [this] { Acknowledged(); },
@@ -51,7 +50,7 @@ bool T_BSL_54XX_430::Send(const char* text) { return session_.Send(text); }
 
 bool T_BSL_54XX_430::LoadImage(const char* fileName) {
   const TiTxtResult result =
-      LoadImageFile(ResolvePath(ctx_.workDir, fileName), kFileBytes, kMaxBlocks, &Read5xxImage, image_);
+      LoadImageFile(ResolvePath(ctx_.config.workDir, fileName), kFileBytes, kMaxBlocks, &Read5xxImage, image_);
   TiTxtError error = result.error;
   if (result.Ok()) {
     // The start address is the word at 0xFFFC of the last block.
@@ -61,6 +60,11 @@ bool T_BSL_54XX_430::LoadImage(const char* fileName) {
   if (error == TiTxtError::None) return true;
   session_.failureText = FileErrorMessage(error, fileName, result.line, ctx_.language).view();
   return false;
+}
+
+int T_BSL_54XX_430::Program(const ProgramArgs& args) {
+  const auto* msp430 = std::get_if<Msp430Args>(&args);
+  return msp430 ? Program(msp430->componentIndex, msp430->file, msp430->syncFirst, msp430->queryFirst) : 0;
 }
 
 int T_BSL_54XX_430::Program(int componentIndex, const char* fileName, bool, bool queryFirst) {
@@ -74,7 +78,7 @@ int T_BSL_54XX_430::Program(int componentIndex, const char* fileName, bool, bool
   }
   session_.SetProgressMax(8 + 4 * (image_.LastIndex() + 1));
   const bool programmed = session_.Conduct([this] {
-    if (!session_.Record().FlagA) {
+    if (!session_.Record().DirectBootLoaderStart()) {
       Send("A.1000\r\n");
       return;
     }
@@ -91,8 +95,8 @@ int T_BSL_54XX_430::Program(int componentIndex, const char* fileName, bool, bool
 // rebuilt one.
 void T_BSL_54XX_430::PasswordForDirectStart() {
   const updater::DeviceRecord& record = session_.Record();
-  if (record.ResetVectorKnown && rememberedValid_ && rememberedPassword_[0] == record.RememberedResetVector) {
-    password_ = rememberedPassword_;
+  if (record.ResetVectorKnown && record.PasswordKnown && record.RememberedPassword[0] == record.RememberedResetVector) {
+    password_ = record.RememberedPassword;
     passwordKnown_ = true;
     return;
   }
@@ -103,7 +107,7 @@ void T_BSL_54XX_430::PasswordForDirectStart() {
 // --- text phase ----------------------------------------------------------------
 
 void T_BSL_54XX_430::Acknowledged() {
-  if (session_.Record().FlagB) componentIndex_ = 2;
+  if (session_.Record().WithoutSensor()) componentIndex_ = 2;
   session_.Pause(kShortPauseMs);
   if (queryFirst_) {
     Send(BslSession::QueryCommand(componentIndex_));
@@ -130,8 +134,8 @@ void T_BSL_54XX_430::TakePassword(const char* text) {
   passwordKnown_ = true;
   session_.Record().RememberedResetVector = password_[0];
   session_.Record().ResetVectorKnown = 1;
-  rememberedPassword_ = password_;
-  rememberedValid_ = true;
+  session_.Record().RememberedPassword = password_;
+  session_.Record().PasswordKnown = 1;
   Send(BslSession::EnterCommand(componentIndex_));
 }
 
@@ -207,7 +211,7 @@ void T_BSL_54XX_430::HandleResponse(const std::uint8_t* frame) {
     case 0x02:  // flash fail bit set
     case 0x03:  // voltage change during program
     case 0x05:  // password error
-      resultCode_ = FailureCode(StepCode);
+      resultCode_ = FailureCode(session_.stepCode);
       session_.ShowError(StepErrorText(resultCode_, ctx_.language));
       return;
     default:
@@ -238,7 +242,7 @@ void T_BSL_54XX_430::SendCore(std::uint8_t command, std::uint32_t address, const
 void T_BSL_54XX_430::Password() {
   messageHandler_ = &T_BSL_54XX_430::Version;
   retryAction_ = &T_BSL_54XX_430::Password;
-  StepCode = 4;
+  session_.stepCode = 4;
   std::uint8_t data[2 * kPasswordWords];
   for (int i = 0; i < kPasswordWords; ++i) {
     data[2 * i] = Lo(static_cast<std::uint32_t>(password_[static_cast<std::size_t>(i)]));
@@ -251,7 +255,7 @@ void T_BSL_54XX_430::Version() {
   frameHandler_ = &T_BSL_54XX_430::VersionReply;
   messageHandler_ = nullptr;
   retryAction_ = &T_BSL_54XX_430::Version;
-  StepCode = 2;
+  session_.stepCode = 2;
   SendCore(TxBslVersion, 0, nullptr, 0);
 }
 
@@ -259,7 +263,7 @@ void T_BSL_54XX_430::Descriptor() {
   frameHandler_ = &T_BSL_54XX_430::DescriptorReply;
   messageHandler_ = nullptr;
   retryAction_ = &T_BSL_54XX_430::Descriptor;
-  StepCode = 2;
+  session_.stepCode = 2;
   const std::uint8_t length[] = {0x04, 0x00};
   SendCore(TxDataBlock, 0x1A04, length, sizeof length);
 }
@@ -267,7 +271,7 @@ void T_BSL_54XX_430::Descriptor() {
 void T_BSL_54XX_430::Baud() {
   ackHandler_ = &T_BSL_54XX_430::AfterBaud;
   retryAction_ = &T_BSL_54XX_430::Baud;
-  StepCode = 3;
+  session_.stepCode = 3;
   const std::uint8_t rate[] = {0x04};  // 38400 bit/s
   SendCore(ChangeBaud, 0, rate, sizeof rate);
 }
@@ -280,7 +284,7 @@ void T_BSL_54XX_430::Erase() {
   }
   messageHandler_ = &T_BSL_54XX_430::NextSegment;
   retryAction_ = &T_BSL_54XX_430::Erase;
-  StepCode = 5;
+  session_.stepCode = 5;
   SendCore(EraseSegment, static_cast<std::uint32_t>(eraseAddress_), nullptr, 0);
 }
 
@@ -290,20 +294,20 @@ void T_BSL_54XX_430::ProgramStep() {
     eraseAddress_ = 0xFFFF;
     lastSegment_ = false;
     Erase();
-    StepCode = 6;
+    session_.stepCode = 6;
     messageHandler_ = &T_BSL_54XX_430::VectorErased;
     return;
   }
   messageHandler_ = &T_BSL_54XX_430::NextBlock;
   retryAction_ = &T_BSL_54XX_430::ProgramStep;
-  StepCode = 8;
+  session_.stepCode = 8;
   SendCore(RxDataBlock, b.address, b.data.data(), b.count);
 }
 
 void T_BSL_54XX_430::VerifyStep() {
   frameHandler_ = &T_BSL_54XX_430::Compare;
   retryAction_ = &T_BSL_54XX_430::VerifyStep;
-  StepCode = 9;
+  session_.stepCode = 9;
   const std::uint8_t length[] = {Lo(Block().count), Hi(Block().count)};
   SendCore(TxDataBlock, Block().address, length, sizeof length);
 }
@@ -312,7 +316,7 @@ void T_BSL_54XX_430::Start() {
   session_.Pause(kStartPauseMs);
   ackHandler_ = &T_BSL_54XX_430::Finished;
   retryAction_ = &T_BSL_54XX_430::Start;
-  StepCode = 10;
+  session_.stepCode = 10;
   const ImageBlock& last = image_.blocks.back();
   const std::size_t at = static_cast<std::size_t>(StartWordOffset(last));
   const std::uint32_t start = last.data[at] | (static_cast<std::uint32_t>(last.data[at + 1]) << 8);
@@ -338,7 +342,7 @@ void T_BSL_54XX_430::DescriptorReply(const std::uint8_t*) {
   const std::int32_t flashErase = k == 0 ? record.FlashErase2 : record.FlashErase3;
   eraseAddress_ = flashErase > 0 ? flashErase : 0xFC00;
   lastSegment_ = false;
-  const bool noBaudChange = (k == 0 ? record.FlagC : record.FlagD) != 0;
+  const bool noBaudChange = record.KeepsBootLoaderRate(k);
   const std::int32_t segments = (eraseAddress_ - static_cast<std::int32_t>(BlockAddress(1))) / 512 + 2;
   session_.SetProgressMax(session_.ProgressMax() + segments * 2);
   if (noBaudChange) {
@@ -350,7 +354,7 @@ void T_BSL_54XX_430::DescriptorReply(const std::uint8_t*) {
 
 void T_BSL_54XX_430::AfterBaud() {
   ackHandler_ = nullptr;
-  ctx_.port->ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  ctx_.port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
   session_.Pause(kShortPauseMs);
   Erase();
 }

@@ -2,9 +2,8 @@
 // T_BSL_54XX_430: programs an MSP430 of the 5xx/6xx families through its
 // boot loader (UART frames with CRC-16, password of 16 words).
 //
-// Used like T_BSL430 (create, Program once, destroy) and derived from it, but
-// it works only on state of its own; its StepCode is separate from the
-// classic one. The text phase is the classic one, except that the query's
+// Used like T_BSL430 (create, Program once, destroy), with a session and
+// state of its own. The text phase is the classic one, except that the query's
 // reply text is the password (in groups of six characters). The boot-loader
 // phase: password, version, device descriptor, optional 38400 bit/s, erase,
 // program (the vector segment erased right before its block), read back and
@@ -14,21 +13,29 @@
 #include <array>
 #include <cstdint>
 
-#include "loaders/bsl430.h"
+#include "loaders/bsl_frames.h"
+#include "loaders/bsl_session.h"
+#include "loaders/loader_context.h"
+#include "loaders/loader_registry.h"
+#include "loaders/ti_txt_image.h"
 
 namespace loaders {
 
-class T_BSL_54XX_430 : public T_BSL430 {
+class T_BSL_54XX_430 final : public ProgrammingLoader {
  public:
   explicit T_BSL_54XX_430(const LoaderContext& context);
   ~T_BSL_54XX_430() override;
+  T_BSL_54XX_430(const T_BSL_54XX_430&) = delete;
+  T_BSL_54XX_430& operator=(const T_BSL_54XX_430&) = delete;
 
-  int Program(int componentIndex, const char* fileName, bool syncFirst, bool queryFirst) override;
-  bool Send(const char* text) override;
-  int ResultCode() const override { return resultCode_; }
-
-  /// The step in progress, shared by every T_BSL_54XX_430 of the process.
-  static inline std::int32_t StepCode = 0;
+  /// Program with Msp430Args; any other arguments are refused with 0.
+  int Program(const ProgramArgs& args) override;
+  /// One programming run: 1 programmed and verified, 0 failed.
+  int Program(int componentIndex, const char* fileName, bool syncFirst, bool queryFirst);
+  /// Writes a text command and logs it; false when the line took nothing.
+  bool Send(const char* text);
+  /// Result code of the last failure, 0 when none.
+  int ResultCode() const { return resultCode_; }
 
   static constexpr std::size_t kFileBytes = 1500000;
   static constexpr std::size_t kMaxBlocks = 1280;
@@ -94,11 +101,6 @@ class T_BSL_54XX_430 : public T_BSL430 {
   Step retryAction_ = nullptr;
   RetryHistory<Step, 2> history_;
   std::int32_t resultCode_ = 0;
-
-  // The whole password learnt last in this process; the record keeps only its
-  // word 0, which is not enough to rebuild it for a later direct start.
-  static inline PasswordWords rememberedPassword_{};
-  static inline bool rememberedValid_ = false;
 };
 
 }  // namespace loaders

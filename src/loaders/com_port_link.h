@@ -2,6 +2,9 @@
 // ComPortLink: the LoaderPort of a real serial port (TComPort). A missing or
 // closed port reads as closed and takes no writes. Main thread only; the port
 // must outlive the link.
+#include <string>
+#include <utility>
+
 #include "loaders/loader_context.h"
 #include "serial/com_port.h"
 
@@ -9,7 +12,8 @@ namespace loaders {
 
 class ComPortLink final : public LoaderPort {
  public:
-  explicit ComPortLink(serial::TComPort* port) : port_(port) {}
+  /// `name` is how the user knows the port ("COM3 (/dev/ttyUSB0)").
+  ComPortLink(serial::TComPort* port, std::string name) : port_(port), name_(std::move(name)) {}
 
   int Write(const std::uint8_t* data, int length) override;
   int WriteText(const char* text) override;
@@ -19,11 +23,13 @@ class ComPortLink final : public LoaderPort {
   void ChangeHandShake(serial::HandshakeTag handshake) override;
   void SaveLastV24Parameter() override;
   void LoadLastV24Parameter() override;
+  std::string Describe() const override { return name_; }
 
  private:
   bool Usable() const { return port_ != nullptr && port_->IsOpen(); }
 
   serial::TComPort* port_;
+  std::string name_;
 };
 
 }  // namespace loaders

@@ -1,10 +1,11 @@
 #pragma once
-// What the workflow hands a boot loader for one programming run, and the two
-// small interfaces through which a loader reaches the line and the window.
+// What a programming back-end is given for one step of a run: plain services
+// of the window's runtime, the run's record and the line, with no reference
+// to the window object itself.
 //
-// Ownership: the loader keeps copies of the pointers and functions only; every
-// object behind them belongs to the workflow and must outlive the loader.
-// Thread: everything is used on the main thread.
+// Ownership: every object behind a reference or pointer belongs to the
+// workflow or the window and outlives the back-end, which lives for one step
+// (the Basic-Loader download: until the window goes). Thread: main thread only.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,20 +18,25 @@
 #include "serial/v24_types.h"
 #include "updater/device_record.h"
 #include "updater/update_view.h"
+#include "updater/window_output.h"
+
+namespace serial {
+class TComPort;
+}
 
 namespace loaders {
 
-/// The serial line as a loader uses it. The real one is the port on which the
-/// instrument was found (ComPortLink); tests may put anything behind it.
+/// The serial line as a back-end uses it. The real one is the port on which
+/// the instrument was found (ComPortLink); tests may put anything behind it.
 class LoaderPort {
  public:
   static constexpr int kClosed = -10;
 
   virtual ~LoaderPort() = default;
-  /// Writes `length` bytes synchronously; returns the count written or a
-  /// negative result of the serial component.
+  /// Writes `length` bytes synchronously; returns the count written, or 0 or
+  /// a negative result of the serial component when the line took nothing.
   virtual int Write(const std::uint8_t* data, int length) = 0;
-  /// Writes a zero-terminated text synchronously.
+  /// Writes a zero-terminated text synchronously, with the same results.
   virtual int WriteText(const char* text) = 0;
   /// Reads what has arrived, at most `size` bytes, no terminator added;
   /// returns the count (0 when nothing came) or kClosed.
@@ -41,27 +47,32 @@ class LoaderPort {
   /// Keeps the current line settings / brings them back.
   virtual void SaveLastV24Parameter() = 0;
   virtual void LoadLastV24Parameter() = 0;
+  /// How the user knows the port: "COM3 (/dev/ttyUSB0)"; empty when unknown.
+  virtual std::string Describe() const = 0;
+};
+
+/// Read-only lookups in the installation's configuration.
+struct LoaderConfig {
+  std::int32_t startCmdIndex = 0;  ///< 2: leave the line at 9600 8N2 after success
+  /// ProgDefFile of the first profile with this processor type ("" when none).
+  std::function<std::string(std::int32_t prozTyp)> findProgDefFile;
+  std::string workDir;     ///< folder of the firmware files; empty: the working directory
+  std::string programDir;  ///< the program's own folder (tools and libraries beside it)
 };
 
 struct LoaderContext {
-  int language = 0;                          ///< 0 German, 1 English
-  updater::UpdateView* view = nullptr;       ///< the wait progress bar and the message boxes
-  /// The window's progress report (status panel and title).
-  std::function<void(std::string_view prefix, float percent)> reportProgress;
-  /// The window's command log (shown in debug mode).
-  std::function<void(std::string_view text)> logCommand;
-  core::TDelay* wait = nullptr;              ///< pauses without message processing
-  updater::DeviceRecord* record = nullptr;   ///< the run's record
-  LoaderPort* port = nullptr;                ///< the port on which the instrument was found
-  core::TEvents* events = nullptr;           ///< the event queue (the loader subscribes while it runs)
-  std::function<void()> processEvents;       ///< the window's drain of the queue
-  core::TTimerPool* timers = nullptr;        ///< the watchdog
-  platform::MessageLoop* loop = nullptr;     ///< blocking waits between events
-  std::int32_t startCmdIndex = 0;            ///< 2: leave the line at 9600 8N2 after success
-  /// ProgDefFile of the first profile with this processor type ("" when none).
-  std::function<std::string(std::int32_t prozTyp)> findProgDefFile;
-  /// Folder of the firmware files and "Patch.TXT"; empty: the working directory.
-  std::string workDir;
+  int language = 0;                 ///< 0 German, 1 English
+  updater::UpdateView& view;        ///< wait progress bar, log area, message boxes
+  updater::TWindowOutput& output;   ///< placeholders, command log, progress report
+  core::TDelay& wait;               ///< pauses (with or without message processing)
+  core::TEvents& events;            ///< the run's queue; a back-end subscribes while it runs
+  core::TTimerPool& timers;         ///< watchdogs
+  platform::MessageLoop& loop;      ///< blocking waits between events
+  std::function<void()> processEvents;  ///< drains the queue (re-enters the workflow)
+  updater::DeviceRecord& record;    ///< the run's record
+  LoaderPort& port;                 ///< the port on which the instrument was found
+  serial::TComPort* portObject;     ///< the same port for hand-offs that close and reopen it (may be null)
+  LoaderConfig config;
 };
 
 }  // namespace loaders

@@ -44,6 +44,21 @@ struct DeviceRecord {
   core::FixedText<32> ProgDefFile;
   std::int32_t RememberedResetVector = 0;     ///< learnt by a boot loader, kept for the run
   std::uint8_t ResetVectorKnown = 0;
+  /// The whole 5xx boot-loader password learnt in this run (word 0 is the
+  /// remembered reset vector); a direct start may reuse it only whole.
+  std::array<std::int32_t, 16> RememberedPassword{};
+  std::uint8_t PasswordKnown = 0;
+
+  // What the flags mean, where the code reads and sets them.
+  /// The boot loader is started directly, without the firmware's entry command.
+  bool DirectBootLoaderStart() const { return FlagA != 0; }
+  void SetDirectBootLoaderStart(bool on) { FlagA = on ? 1 : 0; }
+  /// The instrument goes on without its digital sensor.
+  bool WithoutSensor() const { return FlagB != 0; }
+  void SetWithoutSensor(bool on) { FlagB = on ? 1 : 0; }
+  /// The "@" mark of a component's file: its boot loader keeps its rate.
+  bool KeepsBootLoaderRate(int component) const { return (component == 0 ? FlagC : FlagD) != 0; }
+  void SetKeepsBootLoaderRate(int component, bool on) { (component == 0 ? FlagC : FlagD) = on ? 1 : 0; }
 
   /// Back to all zero (the run start).
   void Clear() { *this = DeviceRecord(); }

@@ -108,13 +108,16 @@ void TReplyParser::HandleLine(std::string_view line, int position) {
   // In a well-formed line exactly one prefix occurs; the sum is its position.
   const std::size_t digits = a + c + i + b + 1;  // 0-based: the character after the "."
   const std::int32_t number = digits < line.size() ? ReadDecimal(line.substr(digits)) : 0;
-  if (i != 0 || b != 0) {
+  // A number in our own range is no reply (noise, or a reply this program does
+  // not know): it must never pass for one of the run's steps.
+  const bool reply = IsReplyNumber(number);
+  if ((i != 0 || b != 0) && reply) {
     replyCode_ = number;
     lastText_ = (lastText_ + 1) % replyTexts_.size();
     replyTexts_[lastText_] = hash != 0 ? line.substr(hash) : std::string_view();
     events_.PostMessage(replyCode_, replyTexts_[lastText_].c_str());
   }
-  if (dollar != 0) {
+  if (dollar != 0 && reply) {
     replyCode_ = number;
     lastValue_ = (lastValue_ + 1) % replyValues_.size();
     replyValues_[lastValue_] = ReadFloat(line.substr(dollar));

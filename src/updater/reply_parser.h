@@ -18,17 +18,10 @@
 
 #include "core/events.h"
 #include "core/fixed_text.h"
+#include "updater/event_codes.h"
 
 namespace updater {
 
-/// Events posted for reply lines and boot-loader answers.
-enum ReplyEvent : std::int32_t {
-  EV_ACKNOWLEDGE = 10010,  ///< a line with "!"
-  EV_REPLY_LINE = 10011,   ///< a line with "A." or "C."
-  EV_NEGATIVE = 10012,     ///< a line with "?"
-  EV_BOOT_FRAME = 10042,   ///< a boot-loader frame; data: the frame text
-  EV_LAB_ANSWER = 10044,   ///< a Lab answer byte; data: the byte, sign-extended
-};
 
 /// What the parser reports back to its owner.
 class ReplyListener {

@@ -24,6 +24,7 @@
 #include "core/timer_pool.h"
 #include "platform/message_loop.h"
 #include "updater/device_profiles.h"
+#include "updater/event_codes.h"
 #include "updater/device_record.h"
 #include "updater/firmware_catalogue.h"
 #include "updater/port_table.h"
@@ -59,8 +60,6 @@ enum class HiddenKey {
   ToggleVersionCheck,  ///< Ctrl+Alt+F6: refuse newer instrument software or not
 };
 
-/// Event code of serial data: the data is the COM number.
-inline constexpr std::int32_t EV_SERIAL_DATA = 10000;
 /// Command code of the OK button (the run start).
 inline constexpr std::int32_t CMD_START = 13;
 /// Window message that asks the window to close (any thread may post it, for

@@ -32,7 +32,7 @@ TEST_F(RunTest, MotFileGoesThroughTheLadderWithFirstFileAndExternalHandler) {
   profile.swKenn2 = "S00F0000";
   Install(profile);
   run_.dir.Write("MULTI.MOT", "S00F0000312E3230000000000000\r\nS9030000FC\r\n");
-  run_.loaders.onExternal = [this](ExternalHandler, const std::string&) {
+  run_.loaders.onExternal = [this](loaders::ExternalHandler, const std::string&) {
     run_.instruments[0].Send("!\r\n");  // the instrument restarts and acknowledges
     return 0;
   };
@@ -44,8 +44,8 @@ TEST_F(RunTest, MotFileGoesThroughTheLadderWithFirstFileAndExternalHandler) {
   ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Succeeded));
   ASSERT_TRUE(run_.RunUntil([&] { return run_.instruments[0].Lines().size() >= 10; }));
 
-  const std::vector<std::pair<ExternalHandler, std::string>> externals = {{ExternalHandler::HexLoad, "FIRST.MOT"},
-                                                                          {ExternalHandler::HexLoad, "MULTI.MOT"}};
+  const std::vector<std::pair<loaders::ExternalHandler, std::string>> externals = {{loaders::ExternalHandler::HexLoad, "FIRST.MOT"},
+                                                                          {loaders::ExternalHandler::HexLoad, "MULTI.MOT"}};
   EXPECT_EQ(run_.loaders.externals, externals);
   const std::vector<std::string> tail = After(run_.instruments[0].Lines(), 6);
   ASSERT_EQ(tail.size(), 4u);
@@ -70,7 +70,7 @@ TEST_F(RunTest, StartCmdIndex1SearchesWithA1000AndAsksA2003AtOnce) {
   EXPECT_EQ(lines[1], "A.2003");
 }
 
-class ProzTypTest : public RunTest, public ::testing::WithParamInterface<std::pair<const char*, LoaderKind>> {};
+class ProzTypTest : public RunTest, public ::testing::WithParamInterface<std::pair<const char*, loaders::LoaderKind>> {};
 
 TEST_P(ProzTypTest, TheProcessorTypeChoosesTheBootLoader) {
   ProfileSpec profile;
@@ -81,8 +81,8 @@ TEST_P(ProzTypTest, TheProcessorTypeChoosesTheBootLoader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, ProzTypTest,
-                         ::testing::Values(std::pair{"149", LoaderKind::Bsl430},
-                                           std::pair{"5438", LoaderKind::Bsl54xx430}));
+                         ::testing::Values(std::pair{"149", loaders::LoaderKind::Bsl430},
+                                           std::pair{"5438", loaders::LoaderKind::Bsl54xx430}));
 
 TEST_F(RunTest, BinImageGoesToTheEmfLoader) {
   ProfileSpec profile;
@@ -95,7 +95,7 @@ TEST_F(RunTest, BinImageGoesToTheEmfLoader) {
   run_.PressOk();
   ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }));
   const ProgramCall& call = run_.loaders.programs[0];
-  EXPECT_EQ(call.kind, LoaderKind::Emf);
+  EXPECT_EQ(call.kind, loaders::LoaderKind::Emf);
   EXPECT_EQ(call.component, 0);
   EXPECT_EQ(call.file, "IMAGE.BIN");
   EXPECT_FALSE(call.force);
@@ -129,7 +129,7 @@ TEST_F(RunTest, WinCEInstrumentLeavesOutTheStartupProgramItAlreadyHas) {
   EXPECT_EQ(run_.form->Record().ThirdVersion, 2000);
   EXPECT_EQ(run_.form->Record().ThirdOfferedVersion, 2000);
   const ProgramCall& call = run_.loaders.programs[0];
-  EXPECT_EQ(call.kind, LoaderKind::WinCE);
+  EXPECT_EQ(call.kind, loaders::LoaderKind::WinCE);
   EXPECT_EQ(call.component, 0);
   EXPECT_EQ(call.file, "MAIN.EXE");
   EXPECT_EQ(extrasAtProgramming, (std::vector<std::string>{"NOTES.EXE", "DATA.BIN"}));
@@ -165,7 +165,7 @@ TEST_P(SecondComponentTest, NewerSensorSoftwareIsUpdated) {
   } else {
     ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }));
     const ProgramCall& call = run_.loaders.programs[0];
-    EXPECT_EQ(call.kind, LoaderKind::Bsl430);
+    EXPECT_EQ(call.kind, loaders::LoaderKind::Bsl430);
     EXPECT_EQ(call.component, 1);
     EXPECT_EQ(call.file, "SENSOR.TXT");
     EXPECT_TRUE(call.syncFirst);

@@ -77,7 +77,7 @@ TEST_F(RunTest, AFailedProgrammingAbortsAndTheNextOkRetries) {
   run_.PressOk();
   ASSERT_EQ(run_.loaders.programs.size(), 2u);
   const ProgramCall& retry = run_.loaders.programs[1];
-  EXPECT_EQ(retry.kind, LoaderKind::Bsl430);
+  EXPECT_EQ(retry.kind, loaders::LoaderKind::Bsl430);
   EXPECT_EQ(retry.file, "MULTI.TXT");
   EXPECT_TRUE(retry.syncFirst);
   EXPECT_FALSE(retry.queryFirst);
@@ -154,7 +154,7 @@ TEST_F(RunTest, ModelMenuRunsTheExternalHandlerThenANewRun) {
   run_.view.answers = {BoxAnswer::Yes};  // the menu knows no instrument version: same-version question
   run_.workflow->TG77xProgrammingClick(0);
   ASSERT_EQ(run_.loaders.externals.size(), 1u);
-  EXPECT_EQ(run_.loaders.externals[0].first, ExternalHandler::HexLoad);
+  EXPECT_EQ(run_.loaders.externals[0].first, loaders::ExternalHandler::HexLoad);
   EXPECT_EQ(run_.loaders.externals[0].second, "DEFAULT.TXT");
   ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.1111"); }));  // a new run searches
 }
@@ -173,7 +173,7 @@ TEST_F(BootLoaderProbeTest, ALabInstrumentAnsweringTheProbeIsProgrammedThroughIt
   run_.PressOk();
   ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }, 120000));
   const ProgramCall& call = run_.loaders.programs[0];
-  EXPECT_EQ(call.kind, LoaderKind::Bsl54xx430);
+  EXPECT_EQ(call.kind, loaders::LoaderKind::Bsl54xx430);
   EXPECT_EQ(call.file, "LABXXX.TXT");
   EXPECT_FALSE(call.syncFirst);
   EXPECT_EQ(run_.form->Record().FlagA, 1);

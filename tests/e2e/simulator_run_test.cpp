@@ -12,12 +12,11 @@
 #include "../updater/simulator_process.h"
 #include "../updater/temp_installation.h"
 #include "core/text_helpers.h"
-#include "loaders/msp430_loader_factory.h"
+#include "loaders/back_ends.h"
 #include "../updater/scripted_view.h"
 #include "platform/plain_message_loop.h"
 #include "ui/console/console_app.h"
 #include "updater/update_form.h"
-#include "updater/workflow/unavailable_loaders.h"
 #include "updater/workflow/workflow.h"
 
 namespace console {
@@ -53,8 +52,7 @@ struct SampleCopy {
 SimRun RunAgainstSimulator(const std::vector<std::string>& settings, Answers answers, const std::string& lastCommand = "",
                            const SampleCopy& copy = SampleCopy()) {
   // The back-ends of the program: the MSP430 boot loaders.
-  static updater::UnavailableLoaderFactory unavailable;
-  static loaders::Msp430LoaderFactory backEnds(unavailable);
+  static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   updater::testing::TempInstallation dump;
   updater::testing::Simulator sim(dump.Path(), settings);
@@ -147,8 +145,7 @@ class SimulatorWindowRun {
  public:
   SimulatorWindowRun(const std::vector<std::string>& settings, const std::vector<std::string>& faults)
       : sim_(dump.Path(), settings, faults) {
-    static updater::UnavailableLoaderFactory unavailable;
-    static loaders::Msp430LoaderFactory backEnds(unavailable);
+    static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
     ::setenv("UPDATER_PORTS", sim_.Pty().c_str(), 1);
     updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
     form = std::make_unique<updater::TUpdateForm>(loop, view, updater::Installation{copy.dir.Path(), copy.dir.Path()});

@@ -17,7 +17,7 @@
 #include "platform/plain_message_loop.h"
 #include "serial/v24_types.h"
 #include "updater/update_form.h"
-#include "updater/workflow/loader_factory.h"
+#include "loaders/loader_registry.h"
 #include "updater/workflow/workflow.h"
 
 namespace updater::testing {
@@ -28,6 +28,9 @@ inline const bool kFastTime = [] {
   return true;
 }();
 
+using loaders::ExternalHandler;
+using loaders::LoaderKind;
+
 struct ProgramCall {
   LoaderKind kind;
   std::int32_t component;
@@ -37,8 +40,18 @@ struct ProgramCall {
   bool force;
 };
 
+/// The arguments of any family as one call record.
+inline ProgramCall CallOf(LoaderKind kind, const loaders::ProgramArgs& args) {
+  if (const auto* a = std::get_if<loaders::Msp430Args>(&args)) {
+    return {kind, a->componentIndex, a->file, a->syncFirst, a->queryFirst, false};
+  }
+  if (const auto* a = std::get_if<loaders::EmfArgs>(&args)) return {kind, a->loaderMode, a->file, false, false, a->force};
+  const auto& a = std::get<loaders::WinCEArgs>(args);
+  return {kind, 0, a.file, false, false, a.force};
+}
+
 /// Records every back-end the workflow asks for; results come from the hooks.
-class RecordingLoaders final : public LoaderFactory {
+class RecordingLoaders final {
  public:
   std::vector<ProgramCall> programs;
   std::vector<std::pair<ExternalHandler, std::string>> externals;
@@ -48,24 +61,32 @@ class RecordingLoaders final : public LoaderFactory {
   /// Result of an external handler (default: success, 0).
   std::function<int(ExternalHandler, const std::string&)> onExternal;
 
-  std::unique_ptr<ProgrammingLoader> CreateLoader(LoaderKind kind, const LoaderContext&) override {
-    return std::make_unique<Recorded>(*this, kind);
+  RecordingLoaders() {
+    for (const auto kind : {LoaderKind::Bsl430, LoaderKind::Bsl54xx430, LoaderKind::Emf, LoaderKind::WinCE}) {
+      registry_.Add(kind, [this, kind](const loaders::LoaderContext&) { return std::make_unique<Recorded>(*this, kind); });
+    }
+    for (const auto handler : {ExternalHandler::HexLoad, ExternalHandler::Pic32Bootloader}) {
+      registry_.Add(handler, [this, handler](const loaders::LoaderContext&, const char* fileName) {
+        externals.emplace_back(handler, fileName);
+        return onExternal ? onExternal(handler, fileName) : 0;
+      });
+    }
+    registry_.AddBasicLoader([this](const loaders::LoaderContext&) {
+      ++basicLoaders;
+      return std::make_unique<Background>();
+    });
   }
-  int RunExternal(ExternalHandler handler, const LoaderContext&, const char* fileName) override {
-    externals.emplace_back(handler, fileName);
-    return onExternal ? onExternal(handler, fileName) : 0;
-  }
-  std::unique_ptr<BackgroundLoader> StartBasicLoader(const LoaderContext&) override {
-    ++basicLoaders;
-    return std::make_unique<Background>();
-  }
+  RecordingLoaders(const RecordingLoaders&) = delete;
+  RecordingLoaders& operator=(const RecordingLoaders&) = delete;
+
+  const loaders::LoaderRegistry& Registry() const { return registry_; }
 
  private:
-  class Recorded final : public ProgrammingLoader {
+  class Recorded final : public loaders::ProgrammingLoader {
    public:
     Recorded(RecordingLoaders& owner, LoaderKind kind) : owner_(owner), kind_(kind) {}
-    int Program(const ProgramArgs& args) override {
-      const ProgramCall call{kind_, args.component, args.file, args.syncFirst, args.queryFirst, args.force};
+    int Program(const loaders::ProgramArgs& args) override {
+      const ProgramCall call = CallOf(kind_, args);
       owner_.programs.push_back(call);
       return owner_.onProgram ? owner_.onProgram(call) : 1;
     }
@@ -74,10 +95,12 @@ class RecordingLoaders final : public LoaderFactory {
     RecordingLoaders& owner_;
     LoaderKind kind_;
   };
-  class Background final : public BackgroundLoader {
+  class Background final : public loaders::BackgroundLoader {
    public:
     void RequestStop() override {}
   };
+
+  loaders::LoaderRegistry registry_;
 };
 
 /// The 16 keys of one device block of "ProgDevice.ini".
@@ -175,7 +198,7 @@ class WorkflowRun {
   void Start() {
     instruments.StartAll();
     SetWorkflowMaker([this](TUpdateForm& window) {
-      auto made = std::make_unique<TWorkflow>(window, loaders);
+      auto made = std::make_unique<TWorkflow>(window, loaders.Registry());
       workflow = made.get();
       return made;
     });

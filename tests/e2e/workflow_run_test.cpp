@@ -20,7 +20,7 @@ TEST_F(RunTest, OlderInstrumentIsProgrammedAndFinishedWithAirPressure) {
 
   ASSERT_EQ(run_.loaders.programs.size(), 1u);
   const testing::ProgramCall& call = run_.loaders.programs[0];
-  EXPECT_EQ(call.kind, LoaderKind::Bsl430);
+  EXPECT_EQ(call.kind, loaders::LoaderKind::Bsl430);
   EXPECT_EQ(call.file, "MULTI.TXT");
   EXPECT_TRUE(call.syncFirst);
   EXPECT_TRUE(call.queryFirst);

@@ -11,6 +11,8 @@
 #include "image_test_util.h"
 #include "loaders/bsl54xx430.h"
 #include "loaders/loader_texts.h"
+#include "loader_services.h"
+#include "loaders/bsl430.h"
 #include "recording_view.h"
 
 namespace loaders {
@@ -26,6 +28,7 @@ class SilentPort final : public LoaderPort {
   void ChangeHandShake(serial::HandshakeTag) override { ++writes; }
   void SaveLastV24Parameter() override {}
   void LoadLastV24Parameter() override {}
+  std::string Describe() const override { return "COM1"; }
 };
 
 struct Refusal {
@@ -53,21 +56,17 @@ TEST(ImageRefusal, NothingIsSentForAFileTheLoaderCannotTake) {
       const std::string file = std::string("FW-") + c.name + ".TXT";
       if (!c.text.empty()) std::ofstream(dir + "/" + file) << c.text;
       if (c.size > 0) std::ofstream(dir + "/" + file) << std::string(c.size, ' ');
-      test::RecordingView view;
+      test::LoaderServices services;
       SilentPort port;
-      updater::DeviceRecord record;
-      core::TEvents events;
-      LoaderContext context;
-      context.language = 1;
-      context.view = &view;
-      context.port = &port;
-      context.record = &record;
-      context.events = &events;
-      context.workDir = dir;
-      std::unique_ptr<T_BSL430> loader =
-          five ? std::make_unique<T_BSL_54XX_430>(context) : std::make_unique<T_BSL430>(context);
-      EXPECT_EQ(loader->Program(0, file.c_str(), true, true), 0);
-      EXPECT_EQ(loader->ResultCode(), 16);
+      const LoaderContext context = services.Context(port, dir);
+      T_BSL430 classic(context);
+      T_BSL_54XX_430 fiveXx(context);
+      const auto program = [&] {
+        return five ? fiveXx.Program(0, file.c_str(), true, true) : classic.Program(0, file.c_str(), true, true);
+      };
+      const test::RecordingView& view = services.view;
+      EXPECT_EQ(program(), 0);
+      EXPECT_EQ(five ? fiveXx.ResultCode() : classic.ResultCode(), 16);
       EXPECT_EQ(port.writes, 0);
       ASSERT_EQ(view.boxes.size(), 1u);
       EXPECT_EQ(view.boxes[0], FileErrorMessage(c.error, file, c.line, 1).view());

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "loaders/bsl430.h"
 #include "loaders/bsl54xx430.h"
 #include "loaders/loader_texts.h"
 #include "sim/image_builder.h"
@@ -43,7 +44,6 @@ struct UpdateRun {
   int expectResult = 0;  // 0: success
   std::vector<std::uint32_t> erases = {};  // erased segments in order, when given
   std::int32_t startCmdIndex = 0;
-  bool withoutLoop = false;  // as the window's workflow runs it: waits through the delay component
 };
 
 /// Segment addresses from `high` down to `low`, 512 bytes apart.
@@ -116,25 +116,24 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
   const serial::StopBitTag stop = config.firmware.line.stopBits == 2 ? serial::S_2 : serial::S_1;
   test::UpdaterRig updater(instrument.SlavePath(), Baud(config.firmware.line.baud), stop);
   ASSERT_TRUE(updater.Opened());
-  updater.record.FlagA = run.flagA ? 1 : 0;
+  updater.record.SetDirectBootLoaderStart(run.flagA);
   updater.record.FlashErase2 = run.flashErase;
   updater.record.ProzTyp = run.five ? 0x5438 : 0;
 
   updater.startCmdIndex = run.startCmdIndex;
-  LoaderContext context = updater.Context(dir_);
-  if (run.withoutLoop) context.loop = nullptr;
-  test::RecordingPort recorder(*context.port, run.five);
-  context.port = &recorder;
-  std::unique_ptr<T_BSL430> loader =
-      run.five ? std::make_unique<T_BSL_54XX_430>(context) : std::make_unique<T_BSL430>(context);
-  const int result = loader->Program(run.component, run.file, run.syncFirst, run.queryFirst);
+  test::RecordingPort recorder(updater.Link(), run.five);
+  const LoaderContext context = updater.LoaderServices::Context(recorder, dir_);
+  std::unique_ptr<ProgrammingLoader> loader = run.five ? Make<T_BSL_54XX_430>(context) : Make<T_BSL430>(context);
+  const int result = loader->Program(Msp430Args{run.component, run.file, run.syncFirst, run.queryFirst});
+  const int resultCode = run.five ? static_cast<T_BSL_54XX_430&>(*loader).ResultCode()
+                                  : static_cast<T_BSL430&>(*loader).ResultCode();
 
   if (!run.erases.empty()) {
     EXPECT_EQ(recorder.erases, run.erases);
   }
   if (run.expectResult != 0) {
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(loader->ResultCode(), run.expectResult);
+    EXPECT_EQ(resultCode, run.expectResult);
     ASSERT_FALSE(updater.view.boxes.empty());
     EXPECT_EQ(updater.view.boxes.back(), StepErrorText(run.expectResult, 1));
     instrument.Stop();
@@ -142,9 +141,9 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
     return;
   }
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(loader->ResultCode(), 0);
+  EXPECT_EQ(resultCode, 0);
   EXPECT_TRUE(updater.view.boxes.empty()) << updater.view.boxes.front();
-  EXPECT_FLOAT_EQ(updater.lastPercent, -1.0f);  // the report is reset at the end
+  EXPECT_EQ(updater.view.title, "Update");  // the report is reset at the end
   EXPECT_EQ(updater.view.progress, 0);
   const serial::LineSettings line = updater.Port().LoadV24Parameter();
   EXPECT_EQ(line.baudRate, run.startCmdIndex == 2 ? 9600u : config.firmware.line.baud);
@@ -161,8 +160,7 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
 
 const UpdateRun kRuns[] = {
     {.name = "Classic160WithBaudChange", .preset = "msp430-classic", .erases = Down(0xFC00, 0x4000, {0x1080, 0xFFFF})},
-    {.name = "Classic140LeavesLineAt8N2", .preset = "msp430-classic", .settings = {"part=f449"}, .startCmdIndex = 2,
-     .withoutLoop = true},
+    {.name = "Classic140LeavesLineAt8N2", .preset = "msp430-classic", .settings = {"part=f449"}, .startCmdIndex = 2},
     {.name = "Classic110WithPatch", .preset = "msp430-classic", .settings = {"part=f149"}},
     {.name = "ClassicAbove64K", .preset = "msp430-classic", .settings = {"part=f2618"},
      .extra = {{0x10000, std::vector<std::uint8_t>(0x300, 0x5A)}}, .flashErase = 0x10400,
@@ -226,9 +224,8 @@ TEST(Msp430Timing, DISABLED_ClassicImageOf48K) {
   ASSERT_EQ(instrument.Error(), "");
   test::UpdaterRig updater(instrument.SlavePath(), serial::B__9600, serial::S_1);
   ASSERT_TRUE(updater.Opened());
-  LoaderContext context = updater.Context(dir);
-  test::RecordingPort recorder(*context.port, false);
-  context.port = &recorder;
+  test::RecordingPort recorder(updater.Link(), false);
+  const LoaderContext context = updater.LoaderServices::Context(recorder, dir);
   T_BSL430 loader(context);
   timespec cpu0{}, cpu1{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);

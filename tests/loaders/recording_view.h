@@ -14,6 +14,7 @@ class RecordingView final : public updater::UpdateView {
   int progress = 0;
   int progressMax = 0;
   int highestProgress = 0;
+  std::string title;
 
   void AddLogLine(std::string_view) override {}
   void ClearLog() override {}
@@ -40,7 +41,7 @@ class RecordingView final : public updater::UpdateView {
     return updater::BoxAnswer::Ok;
   }
   void SimpleMessage(std::string_view text) override { boxes.emplace_back(text); }
-  void SetApplicationTitle(std::string_view) override {}
+  void SetApplicationTitle(std::string_view text) override { title = text; }
   void Translate(std::string_view) override {}
   bool OpenDocument(std::string_view) override { return false; }
   void CloseWindow() override {}

@@ -20,11 +20,10 @@
 
 #include "../updater/simulator_process.h"
 #include "../updater/temp_installation.h"
-#include "loaders/msp430_loader_factory.h"
+#include "loaders/back_ends.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_message_loop.h"
 #include "updater/update_form.h"
-#include "updater/workflow/unavailable_loaders.h"
 #include "updater/workflow/workflow.h"
 
 namespace ui_qt {
@@ -41,8 +40,7 @@ constexpr int kEndCheckMs = 50;
 class WindowUpdateTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    static updater::UnavailableLoaderFactory unavailable;
-    static loaders::Msp430LoaderFactory backEnds(unavailable);
+    static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
     updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   }
 

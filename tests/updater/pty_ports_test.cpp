@@ -11,7 +11,7 @@
 #include "pty_pair.h"
 #include "scripted_view.h"
 #include "updater/run_workflow.h"
-#include "updater/workflow/unavailable_loaders.h"
+#include "loaders/loader_registry.h"
 #include "updater/workflow/workflow.h"
 #include "updater/update_form.h"
 
@@ -56,7 +56,7 @@ class PtyPortsTest : public ::testing::Test {
   platform::PlainMessageLoop loop_;
   testing::ScriptedView view_;
   std::unique_ptr<InstallationFixture> installation_;
-  UnavailableLoaderFactory loaders_;
+  loaders::LoaderRegistry loaders_;
   std::unique_ptr<TUpdateForm> form_;
   std::vector<Seen> seen_;
 };

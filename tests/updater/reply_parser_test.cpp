@@ -64,6 +64,12 @@ TEST_F(ReplyParserTest, LinesPostTheEventsOfTheirMarks) {
       {"no marks at all\r\n", {}},
       {"A.1000?\r\n", {{EV_REPLY_LINE, ""}, {EV_NEGATIVE, ""}}},
       {"I. -7#neg\r\n", {{-7, "neg"}}},
+      // Numbers in the program's own range are no replies: they must never
+      // pass for a step of the run (10050 would start a transfer, 10021 abort).
+      {"I.10050#x\r\n", {}},
+      {"I.10021#\r\n", {}},
+      {"B.10000$1.5\r\n", {}},
+      {"I.9999#last\r\n", {{9999, "last"}}},
   };
   for (const Case& c : cases) EXPECT_EQ(Feed(c.bytes), c.events) << c.bytes;
   // Zero bytes are blanks, so binary data cannot end a text early.

@@ -8,7 +8,6 @@
 #include "platform/plain_message_loop.h"
 #include "ui/console/interrupt_watcher.h"
 #include "updater/bilingual_text.h"
-#include "updater/workflow/unavailable_loaders.h"
 #include "updater/workflow/workflow.h"
 
 namespace console {
@@ -86,8 +85,8 @@ bool ApplyInstallationOptions(const ConsoleOptions& options, updater::Installati
 int RunConsole(const ConsoleOptions& options, const updater::Installation& installation, ConsoleIo io) {
   // A session always runs the whole workflow; a program that registered no
   // programming back-ends gets runs that fail clearly when they reach programming.
-  static updater::UnavailableLoaderFactory unavailable;
-  if (!updater::CurrentWorkflowMaker()) updater::SetWorkflowMaker(updater::WorkflowWith(unavailable));
+  static const loaders::LoaderRegistry none;
+  if (!updater::CurrentWorkflowMaker()) updater::SetWorkflowMaker(updater::WorkflowWith(none));
   platform::PlainMessageLoop loop;
   const InterruptWatcher interrupts(loop);
   ConsoleView view(io, options.answers, installation.workDir);

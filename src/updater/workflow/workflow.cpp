@@ -22,7 +22,7 @@ constexpr std::int32_t kFirstVersionWithSerial = 64;
 
 }  // namespace
 
-TWorkflow::TWorkflow(TUpdateForm& form, LoaderFactory& loaders) : form_(form), loaders_(loaders) {}
+TWorkflow::TWorkflow(TUpdateForm& form, const loaders::LoaderRegistry& loaders) : form_(form), loaders_(loaders) {}
 
 TWorkflow::~TWorkflow() {
   core::TEvents& events = form_.Events();
@@ -39,7 +39,7 @@ void TWorkflow::OnClose() {
   if (basicLoader_) basicLoader_->RequestStop();
 }
 
-WorkflowMaker WorkflowWith(LoaderFactory& loaders) {
+WorkflowMaker WorkflowWith(const loaders::LoaderRegistry& loaders) {
   return [&loaders](TUpdateForm& form) { return std::make_unique<TWorkflow>(form, loaders); };
 }
 

@@ -4,7 +4,7 @@
 // A run starts with the OK command (13), searches the ports for the
 // instrument, identifies it, decides whether to program, walks through the
 // programming steps of the firmware's FileType with the back-ends of its
-// LoaderFactory, and finishes with the service steps (clock, air pressure,
+// LoaderRegistry, and finishes with the service steps (clock, air pressure,
 // Lab data, the success text). It is driven by the instrument's replies, its
 // own events and the expiries of a 5000 ms watchdog.
 //
@@ -27,7 +27,8 @@
 #include "core/fixed_text.h"
 #include "updater/run_workflow.h"
 #include "updater/update_form.h"
-#include "updater/workflow/loader_factory.h"
+#include "loaders/com_port_link.h"
+#include "loaders/loader_registry.h"
 
 namespace updater {
 
@@ -38,7 +39,7 @@ class TWorkflow final : public RunWorkflow {
   /// transmission error instead of waiting on.
   static constexpr std::int32_t kIdentRetries = 3;
 
-  TWorkflow(TUpdateForm& form, LoaderFactory& loaders);
+  TWorkflow(TUpdateForm& form, const loaders::LoaderRegistry& loaders);
   ~TWorkflow() override;
   TWorkflow(const TWorkflow&) = delete;
   TWorkflow& operator=(const TWorkflow&) = delete;
@@ -112,8 +113,15 @@ class TWorkflow final : public RunWorkflow {
   /// 0 success; else failure (the handler or this function has told the user).
   int RunExternalHandler(const char* fileName);
   /// Program with a new loader of `kind`, destroyed before returning.
-  int RunLoader(LoaderKind kind, const ProgramArgs& args);
-  LoaderContext Context();
+  int RunLoader(loaders::LoaderKind kind, const loaders::ProgramArgs& args);
+
+  /// What one back-end is handed: the found port and the window's services.
+  /// Lives as long as the back-end.
+  struct BackEndScope {
+    explicit BackEndScope(TWorkflow& workflow);
+    loaders::ComPortLink link;
+    loaders::LoaderContext context;
+  };
 
   // workflow_search.cpp
   bool SearchStep(bool advance);
@@ -180,7 +188,7 @@ class TWorkflow final : public RunWorkflow {
   void StopWatchdog();
 
   TUpdateForm& form_;
-  LoaderFactory& loaders_;
+  const loaders::LoaderRegistry& loaders_;
 
   // Run state (the run start resets what it says in RunStart).
   std::int32_t phase_ = 0;
@@ -221,12 +229,13 @@ class TWorkflow final : public RunWorkflow {
   std::int32_t bytesRemaining_ = 0;
   bool sending_ = false;
 
-  std::unique_ptr<BackgroundLoader> basicLoader_;
+  std::unique_ptr<BackEndScope> basicLoaderScope_;
+  std::unique_ptr<loaders::BackgroundLoader> basicLoader_;
   bool attached_ = false;
 };
 
 /// The maker that gives every window a TWorkflow with `loaders` (which must
 /// outlive the windows).
-WorkflowMaker WorkflowWith(LoaderFactory& loaders);
+WorkflowMaker WorkflowWith(const loaders::LoaderRegistry& loaders);
 
 }  // namespace updater

@@ -4,25 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "updater/event_codes.h"
+
 namespace updater {
 
-/// Events the workflow posts to itself (data 0 unless noted).
-enum WorkflowEvent : std::int32_t {
-  EV_PROGRAM_FAILED = 10021,   ///< a programming step failed: abort, OK retries
-  EV_STORE_AND_CLOCK = 10022,  ///< the .mot main file was programmed by the external handler
-  EV_START_MOT = 10023,        ///< programming start for .mot files: the entry command
-  EV_SECOND_COMPONENT = 10024, ///< second component, Lab data or finish
-  EV_BASIC_LOADER = 10025,     ///< start the Basic-Loader download
-  EV_MAIN_EXTERNAL = 10030,    ///< the main file through the external handler
-  EV_LADDER_STEP = 10040,      ///< one ladder step (the model menu takes it instead)
-  EV_START_TXT = 10043,        ///< programming start for TI-TXT files: MSP430 boot loader
-  EV_LAB_PROGRAM = 10045,      ///< a Lab instrument's boot loader (the menu step takes it)
-  EV_RETRY_BSL = 10046,        ///< the MSP430 boot loader again after an abort
-  EV_SECOND_FAILED = 10047,    ///< the second component failed: abort without retry
-  EV_START_EXE = 10050,        ///< programming start for WinCE files
-  EV_START_HEX = 10051,        ///< programming start for .HEX files
-  EV_START_BIN = 10052,        ///< programming start for .BIN images: EMF loader
-};
 
 /// Steps of the acknowledgement ladder (the value of Phase when an
 /// acknowledgement arrives).

@@ -85,11 +85,11 @@ int TWorkflow::Identify() {
       profile = 0;
     }
     DropThroughComma(record.SerialNumber);
-    record.FlagD = record.FlagC;
+    record.SetKeepsBootLoaderRate(1, record.KeepsBootLoaderRate(0));
     if (StartCmdIndex() == 3) {
       profiles.StartCmdIndex = 2;
       loaderMode_ = 1;
-      entryCommand_ = record.FlagB ? "A.1231\r\n" : "A.1230\r\n";
+      entryCommand_ = record.WithoutSensor() ? "A.1231\r\n" : "A.1230\r\n";
     }
   }
   record.DeviceName = profiles.Table[static_cast<std::size_t>(profile)].DeviceName.view();
@@ -165,7 +165,7 @@ void TWorkflow::ListKnownTypes() {
 bool TWorkflow::TakeAnswerWithoutSensor() {
   if (!AskYes(texts::kNoDigitalSensor, Output().Pick(texts::kCaptionInfoBi))) return false;
   DeviceRecord& record = Record();
-  record.FlagB = 1;
+  record.SetWithoutSensor(true);
   queryFlag_ = false;
   record.InstrumentVersionText = "X.XX";
   record.DeviceNumber = Profiles().Table[0].DeviceNr.view();
@@ -234,11 +234,11 @@ void TWorkflow::FillRecord(int profile) {
 
   if (record.MainFile.view().ends_with('@')) {
     record.MainFile.Truncate(record.MainFile.size() - 1);
-    record.FlagC = 1;
+    record.SetKeepsBootLoaderRate(0, true);
   }
   if (record.SecondComponentFile.view().ends_with('@')) {
     record.SecondComponentFile.Truncate(record.SecondComponentFile.size() - 1);
-    record.FlagD = 1;
+    record.SetKeepsBootLoaderRate(1, true);
   }
   record.SWKenn1 = source.SWKenn1.view();
   record.SWKenn2 = source.SWKenn2.view();

@@ -42,7 +42,7 @@ void TWorkflow::ProgrammingMenu(int model, bool lab) {
     form_.SetOutcome(RunOutcome::NotProgrammed);
     return;
   }
-  if (lab) record.FlagA = 1;
+  if (lab) record.SetDirectBootLoaderStart(true);
   Post(lab ? EV_LAB_PROGRAM : EV_LADDER_STEP);
   form_.Events().Subscribe(MenuCallback, this);
   if (table.size() > 1) {
@@ -106,8 +106,8 @@ void TWorkflow::MenuLabBootLoader() {
   DeviceRecord& record = Record();
   const bool fiveXx = record.ProzTyp == kProzTyp5xx || (labModel_ == 'Q' && BootLoaderSeen());
   record.MainFile = record.ProgDefFile.size() >= kMinProgDefFileName ? record.ProgDefFile.view() : "LABXXX.TXT";
-  const int result = RunLoader(fiveXx ? LoaderKind::Bsl54xx430 : LoaderKind::Bsl430,
-                               {loaderMode_, record.MainFile.c_str(), false, false, force_});
+  const int result = RunLoader(fiveXx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430,
+                               loaders::Msp430Args{loaderMode_, record.MainFile.c_str(), false, false});
   if (result != 0) {
     LogText(Output().Pick(texts::kStoring));
     View().SetProgress(1);

@@ -30,7 +30,10 @@ bool TWorkflow::HandleProgramming(std::int32_t code, const Event& event) {
     case EV_STORE_AND_CLOCK: StoreAndClock(); return true;
     case EV_SECOND_COMPONENT: SecondComponent(); return true;
     case EV_BASIC_LOADER:
-      basicLoader_ = loaders_.StartBasicLoader(Context());
+      // A download that runs already keeps its scope; a new one replaces both.
+      basicLoader_.reset();
+      basicLoaderScope_ = std::make_unique<BackEndScope>(*this);
+      basicLoader_ = loaders_.StartBasicLoader(basicLoaderScope_->context);
       return true;
     case EV_BOOT_FRAME:
       StopWatchdog();
@@ -52,13 +55,29 @@ bool TWorkflow::HandleProgramming(std::int32_t code, const Event& event) {
   }
 }
 
-LoaderContext TWorkflow::Context() {
-  return LoaderContext{Language(), View(), Output(), form_.Wait(), &Record(), FoundPortObject(), form_.Events(), form_};
-}
+TWorkflow::BackEndScope::BackEndScope(TWorkflow& workflow)
+    : link(workflow.FoundPortObject(), workflow.form_.Ports().Label(workflow.form_.FoundPort())),
+      context{workflow.Language(),
+              workflow.View(),
+              workflow.Output(),
+              workflow.form_.Wait(),
+              workflow.form_.Events(),
+              workflow.form_.Timers(),
+              workflow.form_.Loop(),
+              [&form = workflow.form_] { form.ProcessEvents(); },
+              workflow.Record(),
+              link,
+              workflow.FoundPortObject(),
+              {workflow.StartCmdIndex(),
+               [&profiles = workflow.Profiles()](std::int32_t prozTyp) {
+                 const char* name = FindProgDefFile(profiles, prozTyp);
+                 return std::string(name ? name : "");
+               },
+               workflow.form_.Paths().workDir, workflow.form_.Paths().programDir}} {}
 
-int TWorkflow::RunLoader(LoaderKind kind, const ProgramArgs& args) {
-  std::unique_ptr<ProgrammingLoader> loader = loaders_.CreateLoader(kind, Context());
-  return loader ? loader->Program(args) : 0;
+int TWorkflow::RunLoader(loaders::LoaderKind kind, const loaders::ProgramArgs& args) {
+  const BackEndScope scope(*this);
+  return loaders_.Create(kind, scope.context)->Program(args);
 }
 
 int TWorkflow::RunExternalHandler(const char* fileName) {
@@ -68,8 +87,10 @@ int TWorkflow::RunExternalHandler(const char* fileName) {
     LogText(Output().Pick(texts::kNoHandlerForBin));
     return 1;
   }
-  const ExternalHandler handler = fileType / 2 == 0 ? ExternalHandler::HexLoad : ExternalHandler::Pic32Bootloader;
-  return loaders_.RunExternal(handler, Context(), fileName);
+  const auto handler =
+      fileType / 2 == 0 ? loaders::ExternalHandler::HexLoad : loaders::ExternalHandler::Pic32Bootloader;
+  const BackEndScope scope(*this);
+  return loaders_.Run(handler, scope.context, fileName);
 }
 
 void TWorkflow::ProgramFirstFile() {
@@ -109,8 +130,8 @@ void TWorkflow::StartTxt() {
     Post(EV_SECOND_COMPONENT);
     return;
   }
-  const LoaderKind kind = Record().ProzTyp == kProzTyp5xx ? LoaderKind::Bsl54xx430 : LoaderKind::Bsl430;
-  if (RunLoader(kind, {loaderMode_, Record().MainFile.c_str(), true, queryFlag_, force_}) == 0) {
+  const auto kind = Record().ProzTyp == kProzTyp5xx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430;
+  if (RunLoader(kind, loaders::Msp430Args{loaderMode_, Record().MainFile.c_str(), true, queryFlag_}) == 0) {
     Post(EV_PROGRAM_FAILED);
   }
 }
@@ -139,7 +160,7 @@ void TWorkflow::StartExe() {
     SetInstrumentClock(false);
     return;
   }
-  if (RunLoader(LoaderKind::WinCE, {0, record.MainFile.c_str(), false, false, force_}) == 0) {
+  if (RunLoader(loaders::LoaderKind::WinCE, loaders::WinCEArgs{record.MainFile.c_str(), force_}) == 0) {
     Post(EV_PROGRAM_FAILED);
     return;
   }
@@ -170,7 +191,7 @@ void TWorkflow::StartBin() {
     Post(EV_SECOND_COMPONENT);
     return;
   }
-  if (RunLoader(LoaderKind::Emf, {loaderMode_, Record().MainFile.c_str(), false, false, force_}) == 0) {
+  if (RunLoader(loaders::LoaderKind::Emf, loaders::EmfArgs{loaderMode_, Record().MainFile.c_str(), force_}) == 0) {
     Post(EV_PROGRAM_FAILED);
   }
 }
@@ -190,10 +211,11 @@ void TWorkflow::StoreAndClock() {
 
 void TWorkflow::RetryBsl() {
   View().EnableOk(false);
-  Record().FlagA = 1;
+  Record().SetDirectBootLoaderStart(true);
   phase_ = PH_AFTER;
   ShowDownloadTime(DK_BOOTLOADER);
-  if (RunLoader(LoaderKind::Bsl430, {loaderMode_, Record().MainFile.c_str(), true, false, force_}) == 0) {
+  if (RunLoader(loaders::LoaderKind::Bsl430, loaders::Msp430Args{loaderMode_, Record().MainFile.c_str(), true, false}) ==
+      0) {
     Post(EV_PROGRAM_FAILED);
     return;
   }
@@ -230,12 +252,13 @@ void TWorkflow::ProgramSecondComponent() {
     form_.StopSecTimer();
     View().SetProgress(0);
   }
-  record.FlagA = 0;
-  record.FlagB = record.SecondVersion == 0 && !BootLoaderSeen() ? 1 : 0;
-  std::unique_ptr<ProgrammingLoader> loader = loaders_.CreateLoader(LoaderKind::Bsl430, Context());
+  record.SetDirectBootLoaderStart(false);
+  record.SetWithoutSensor(record.SecondVersion == 0 && !BootLoaderSeen());
+  const BackEndScope scope(*this);
+  std::unique_ptr<loaders::ProgrammingLoader> loader = loaders_.Create(loaders::LoaderKind::Bsl430, scope.context);
   form_.Wait().DelayTime(3000, true);
-  const bool queryFirst = winCEDone_ || Record().FlagB == 0;
-  if (!loader || loader->Program({1, Record().SecondComponentFile.c_str(), true, queryFirst, force_}) == 0) {
+  const bool queryFirst = winCEDone_ || !Record().WithoutSensor();
+  if (loader->Program(loaders::Msp430Args{1, Record().SecondComponentFile.c_str(), true, queryFirst}) == 0) {
     Post(EV_SECOND_FAILED);
   }
 }

@@ -1,0 +1,13 @@
+#include "loaders/back_ends.h"
+
+#include "loaders/bsl430.h"
+#include "loaders/bsl54xx430.h"
+
+namespace loaders {
+
+void AddProgramBackEnds(LoaderRegistry& registry) {
+  registry.Add(LoaderKind::Bsl430, &Make<T_BSL430>);
+  registry.Add(LoaderKind::Bsl54xx430, &Make<T_BSL_54XX_430>);
+}
+
+}  // namespace loaders

@@ -1,0 +1,54 @@
+#pragma once
+// Every message code that travels on the run's event queue, in one place.
+//
+// Two kinds share the queue's EVT_MSG codes: the instrument's numbered replies
+// ("I.<n>#..." / "B.<n>$..."), posted with their number as code, and the
+// program's own notifications and workflow steps. The program's codes start at
+// kFirstInternalCode and the reply parser refuses reply numbers from there on,
+// so nothing the instrument sends can be taken for a step of the run.
+#include <cstdint>
+
+namespace updater {
+
+/// The lowest code the program uses for itself; instrument reply numbers are
+/// always below it.
+inline constexpr std::int32_t kFirstInternalCode = 10000;
+
+/// True when `number` can be an instrument reply (not one of our own codes).
+constexpr bool IsReplyNumber(std::int32_t number) { return number < kFirstInternalCode; }
+
+/// Instrument reply numbers that the programming back-ends act on.
+enum ReplyNumber : std::int32_t {
+  RP_RESET_VECTOR = 80,         ///< the instrument's reset vector (MSP430 query)
+  RP_SENSOR_RESET_VECTOR = 81,  ///< the sensor's reset vector (MSP430 query)
+};
+
+/// Notifications of the serial side and of the reply parser (data as noted).
+enum NotificationEvent : std::int32_t {
+  EV_SERIAL_DATA = 10000,  ///< new bytes arrived; data: the port's COM number
+  EV_ACKNOWLEDGE = 10010,  ///< a line with "!"
+  EV_REPLY_LINE = 10011,   ///< a line with "A." or "C."
+  EV_NEGATIVE = 10012,     ///< a line with "?"
+  EV_BOOT_FRAME = 10042,   ///< a boot-loader frame; data: the frame text
+  EV_LAB_ANSWER = 10044,   ///< a Lab answer byte; data: the byte, sign-extended
+};
+
+/// Events the workflow posts to itself (data 0 unless noted).
+enum WorkflowEvent : std::int32_t {
+  EV_PROGRAM_FAILED = 10021,   ///< a programming step failed: abort, OK retries
+  EV_STORE_AND_CLOCK = 10022,  ///< the .mot main file was programmed by the external handler
+  EV_START_MOT = 10023,        ///< programming start for .mot files: the entry command
+  EV_SECOND_COMPONENT = 10024, ///< second component, Lab data or finish
+  EV_BASIC_LOADER = 10025,     ///< start the Basic-Loader download
+  EV_MAIN_EXTERNAL = 10030,    ///< the main file through the external handler
+  EV_LADDER_STEP = 10040,      ///< one ladder step (the model menu takes it instead)
+  EV_START_TXT = 10043,        ///< programming start for TI-TXT files: MSP430 boot loader
+  EV_LAB_PROGRAM = 10045,      ///< a Lab instrument's boot loader (the menu step takes it)
+  EV_RETRY_BSL = 10046,        ///< the MSP430 boot loader again after an abort
+  EV_SECOND_FAILED = 10047,    ///< the second component failed: abort without retry
+  EV_START_EXE = 10050,        ///< programming start for WinCE files
+  EV_START_HEX = 10051,        ///< programming start for .HEX files
+  EV_START_BIN = 10052,        ///< programming start for .BIN images: EMF loader
+};
+
+}  // namespace updater

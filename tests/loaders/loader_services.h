@@ -1,0 +1,52 @@
+#pragma once
+// The window's services as a loader gets them, for tests: message loop, queue
+// and drain, timers, delays, the view that records boxes and progress, the
+// window output and the run's record. Context() hands them out with any port.
+#include <string>
+
+#include "core/delay.h"
+#include "core/event_drain.h"
+#include "core/events.h"
+#include "core/timer_pool.h"
+#include "loaders/loader_context.h"
+#include "platform/plain_message_loop.h"
+#include "recording_view.h"
+#include "updater/device_record.h"
+#include "updater/window_output.h"
+
+namespace loaders::test {
+
+class LoaderServices {
+ public:
+  LoaderServices() {
+    timers_.TimerRegister(5);
+    wait_.SetEnable(true);
+    output.SetLanguage(1);
+  }
+
+  LoaderContext Context(LoaderPort& port, const std::string& workDir) {
+    return LoaderContext{1,      view,   output, wait_, events_, timers_, loop_, [this] { drain_.ProcessEvents(); },
+                         record, port,   nullptr,
+                         LoaderConfig{startCmdIndex, [this](std::int32_t) { return progDefFile; }, workDir, workDir}};
+  }
+
+  platform::PlainMessageLoop& Loop() { return loop_; }
+  core::TEvents& Events() { return events_; }
+  core::TEventDrain& Drain() { return drain_; }
+  core::TDelay& Wait() { return wait_; }
+
+  RecordingView view;
+  updater::DeviceRecord record;
+  updater::TWindowOutput output{view, record};
+  std::int32_t startCmdIndex = 0;
+  std::string progDefFile;
+
+ private:
+  platform::PlainMessageLoop loop_;
+  core::TEvents events_;
+  core::TEventDrain drain_{events_, loop_};
+  core::TTimerPool timers_{loop_, events_, [this] { drain_.ProcessEvents(); }};
+  core::TDelay wait_{loop_};
+};
+
+}  // namespace loaders::test
