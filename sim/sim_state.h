@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/wince_file.h"
+
 namespace sim {
 
 struct SimCounters {
@@ -33,6 +35,7 @@ struct SimState {
   int bootLoaderComponent = -1;      ///< component whose boot loader has the line
   std::vector<std::string> commands; ///< text commands received, without their line end
   std::vector<LabFile> labFiles;     ///< in the order they were announced
+  std::vector<WinceFile> winceFiles; ///< files copied to a WinCE instrument, in the order of their headers
   SimCounters counters;
 };
 
