@@ -33,16 +33,19 @@ WinceFirmware::WinceFirmware(Host& host, const InstrumentConfig& config, const F
 
 void WinceFirmware::Receive(std::uint8_t byte) {
   if (frame_.Active()) return ReceiveFrameByte(byte);
-  if (skipping_ && byte != 'D') return;
-  if ((messageStart_ || skipping_) && byte == 'D') {
+  if (messageStart_ && byte == 'D') {
     skipping_ = false;
     frame_.Start();
     return;
   }
+  // Dropped bytes end where a frame or a command begins.
+  if (skipping_ && byte != 'A') return;
+  skipping_ = false;
   // Between the frames of a file only a frame or a command may begin; the
   // rest is noise, or what an overlong frame left behind.
-  if (messageStart_ && receiver_.FileOpen() && byte != 'A' && byte != '\r' && byte != '\n')
+  if (messageStart_ && receiver_.FileOpen() && byte != 'A' && byte != '\r' && byte != '\n') {
     return StartStrayBytes();
+  }
   ReceiveTextByte(byte);
 }
 
@@ -56,7 +59,8 @@ void WinceFirmware::ReceiveFrameByte(std::uint8_t byte) {
   if (step == WinceFrameReader::Step::kMore) return;
   messageStart_ = true;
   if (step == WinceFrameReader::Step::kComplete) return TakeFrame();
-  // Where the rest of a broken frame lies is unknown: drop it up to the next frame.
+  // Where the rest of a broken frame lies is unknown: drop it up to the next
+  // frame or command.
   ++host_.State().counters.badFrames;
   skipping_ = true;
   AskAgain();

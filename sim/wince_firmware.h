@@ -58,7 +58,7 @@ class WinceFirmware final : public Protocol {
   LineSettings line_;
   std::string text_;          // the text line being received, with its line end
   bool messageStart_ = true;  // the next byte begins a command line or a frame
-  bool skipping_ = false;     // bytes are dropped until the next frame begins
+  bool skipping_ = false;     // bytes are dropped until a frame or a command begins
 };
 
 }  // namespace sim

@@ -112,6 +112,16 @@ TEST(WinceFrames, TakeExactlyTheAnnouncedBytes) {
   EXPECT_TRUE(bench.Exchange(Bytes{'D', '.', '3', ',', 0x65, '#', 'a', 'b'}).empty());
 }
 
+TEST(WinceFrames, BytesLeftBehindDoNotSwallowTheEndOfTheFile) {
+  const auto opened = OpenFile();
+  Bench& bench = *opened;
+  Bytes overlong = WinceFrame(kAbc);
+  for (const char c : std::string_view("xyz")) overlong.push_back(static_cast<std::uint8_t>(c));
+  EXPECT_EQ(AsText(bench.Exchange(overlong)), "!\r\n");
+  EXPECT_EQ(bench.Text("A.1202\r\n"), "I.261#1\r\n") << "three of ten bytes";
+  EXPECT_EQ(bench.Device().Status().counters.badFrames, 1u);
+}
+
 TEST(WinceFrames, OutsideAFileOrPastItsSizeTheFileIsGivenUp) {
   Bench bench(Bench::Preset("wince"));
   EXPECT_EQ(AsText(bench.Exchange(WinceFrame(kAbc))), "I.261#1\r\n") << "no header before";
