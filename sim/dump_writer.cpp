@@ -72,6 +72,7 @@ std::string StateJson(const Instrument& instrument) {
   for (std::size_t i = 0; i < s.labFiles.size(); ++i) list += (i ? ", " : "") + Quoted(s.labFiles[i].name);
   Field(out, "lab_files", list + "]");
   Field(out, "line_baud", std::to_string(instrument.Line().baud));
+  Field(out, "startup_version", Quoted(s.winceStartup));
   list = "[";
   for (std::size_t i = 0; i < s.winceFiles.size(); ++i) list += (i ? ", " : "") + WinceFileJson(s.winceFiles[i]);
   Field(out, "wince_files", list + "]");

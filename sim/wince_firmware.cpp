@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 
+#include "sim/wince_image.h"
+
 namespace sim {
 namespace {
 
@@ -11,6 +13,7 @@ constexpr std::size_t kMaxLine = 600;  // a header holds a name of up to 255 cha
 constexpr std::string_view kFrameFaultTarget = "frame";
 constexpr std::string_view kSendAgain = "2";
 constexpr int kBlockReply = 261;
+constexpr std::string_view kStartupProgram = "TARVOSTARTUP.EXE";
 constexpr std::array<std::uint32_t, 10> kRates{1200,  2400,  4800,   9600,   19200,
                                                38400, 57600, 115200, 128000, 256000};
 
@@ -29,7 +32,11 @@ WinceFirmware::WinceFirmware(Host& host, const InstrumentConfig& config, const F
       wince_(*config.wince),
       firmware_(host, config, main, sensor),
       receiver_(host.State().winceFiles),
-      line_(config.firmware.line) {}
+      line_(config.firmware.line) {
+  SimState& state = host.State();
+  if (state.winceStartup.empty()) state.winceStartup = config.firmware.startupVersion;
+  if (!state.winceApplication.empty()) state.firmwareVersion = state.winceApplication;
+}
 
 void WinceFirmware::Receive(std::uint8_t byte) {
   if (frame_.Active()) return ReceiveFrameByte(byte);
@@ -119,12 +126,13 @@ const WinceFirmware::Command* WinceFirmware::FindCommand(std::string_view line,
   const char* end = line.data() + line.size();
   const auto [numberEnd, error] = std::from_chars(line.data() + 2, end, number);
   if (error != std::errc()) return nullptr;
-  static constexpr std::array<Command, 5> kCommands{{
+  static constexpr std::array<Command, 6> kCommands{{
       {1300, "A.1300", true},   // switch the line
       {1201, "A.1201", true},   // file header
       {1205, "A.1205", true},   // file header, copy whatever the instrument holds
       {1202, "A.1202", false},  // end of file
       {1203, "A.1203", false},  // end of transfer
+      {2100, "A.2100", false},  // version of the start-up program
   }};
   for (const Command& command : kCommands) {
     if (command.number != number) continue;
@@ -153,8 +161,38 @@ void WinceFirmware::RunCommand(const Command& command, std::string_view line,
       return Answer(receiver_.Header(command.text, parameter));
     case 1202:
       return Answer(receiver_.EndOfFile());
+    case 1203:
+      return EndOfTransfer();
     default:
-      return Answer(receiver_.EndOfTransfer());
+      return StartupVersion();
+  }
+}
+
+void WinceFirmware::StartupVersion() {
+  const std::string& version = host_.State().winceStartup;
+  if (version.empty()) return Reply("?");
+  Reply(config_.firmware.prefix + "2011#" + version);
+}
+
+void WinceFirmware::EndOfTransfer() {
+  const WinceAnswer answer = receiver_.EndOfTransfer();
+  Answer(answer);
+  if (answer == WinceAnswer::kAck) Install(receiver_.LastTransfer());
+}
+
+void WinceFirmware::Install(std::span<const WinceFile> files) {
+  SimState& state = host_.State();
+  bool applicationFound = false;
+  for (const WinceFile& file : files) {
+    if (file.status != WinceFile::Status::kComplete) continue;
+    const std::string version = WinceFileVersion(file.data);
+    if (version.empty()) continue;
+    if (file.name.find(kStartupProgram) != std::string::npos) {
+      state.winceStartup = version;
+    } else if (!applicationFound) {
+      state.winceApplication = state.firmwareVersion = version;
+      applicationFound = true;
+    }
   }
 }
 

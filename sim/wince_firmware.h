@@ -9,10 +9,14 @@
 //                        file header (1205: copy whatever the instrument holds)
 //   D.<n>,<check>#<data> data frame, no line end (wince_frame.h)
 //   A.1202 / A.1203      end of file / end of transfer
+//   A.2100               version of the start-up program (reply 2011)
 //
 // Every step is answered with "!"; a frame that is not sound with reply 261
 // and the text "2" (send it again); a file that cannot be completed with reply
-// 261 and another text. Text commands out of turn get "?".
+// 261 and another text. Text commands out of turn get "?". When a transfer
+// ends, the instrument runs what it received: the first program file of the
+// transfer is its application, "TARVOSTARTUP.EXE" its start-up program, and
+// their versions are what it reports from then on (power cycles included).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,6 +49,9 @@ class WinceFirmware final : public Protocol {
   void TakeFrame();
 
   void SwitchRate(std::string_view parameter);
+  void StartupVersion();
+  void EndOfTransfer();
+  void Install(std::span<const WinceFile> files);
   void Answer(WinceAnswer answer);
   void Reply(std::string_view line);
   void AskAgain();

@@ -29,6 +29,12 @@ std::vector<std::uint8_t> VersionBlock(std::string_view version) {
   return block;
 }
 
+std::vector<std::uint8_t> Units(std::string_view text) {
+  std::vector<std::uint8_t> out;
+  AppendUnits(out, text);
+  return out;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> BuildWinceFile(const WinceFileSpec& spec) {
@@ -49,6 +55,19 @@ std::vector<std::uint8_t> BuildWinceFile(const WinceFileSpec& spec) {
   }
   out.insert(out.end(), version.begin(), version.end());
   return out;
+}
+
+std::string WinceFileVersion(std::span<const std::uint8_t> file) {
+  const std::vector<std::uint8_t> key = Units(kWinceVersionKey);
+  const auto found = std::find_end(file.begin(), file.end(), key.begin(), key.end());
+  if (found == file.end()) return "";
+  std::string version;
+  std::size_t at =
+      static_cast<std::size_t>(found - file.begin()) + key.size() + 2 * kUnitsBeforeValue;
+  for (; at + 1 < file.size() && (file[at] != 0 || file[at + 1] != 0); at += 2) {
+    version += static_cast<char>(file[at]);
+  }
+  return version;
 }
 
 }  // namespace sim

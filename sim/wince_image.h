@@ -5,6 +5,7 @@
 // resource, the key "FileVersion" and, three characters after its
 // terminating zero, the version as a zero-terminated 16-bit text.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,5 +22,9 @@ struct WinceFileSpec {
 
 /// The file's bytes. The same spec always gives the same bytes.
 std::vector<std::uint8_t> BuildWinceFile(const WinceFileSpec& spec);
+
+/// The version a program file carries in that form (the last key in the
+/// file wins), or an empty text when it carries none.
+std::string WinceFileVersion(std::span<const std::uint8_t> file);
 
 }  // namespace sim

@@ -60,7 +60,14 @@ WinceAnswer WinceReceiver::EndOfFile() {
 }
 
 WinceAnswer WinceReceiver::EndOfTransfer() {
-  return open_ ? WinceAnswer::kRefuse : WinceAnswer::kAck;
+  if (open_) return WinceAnswer::kRefuse;
+  lastStart_ = transferStart_;
+  lastEnd_ = transferStart_ = files_.size();
+  return WinceAnswer::kAck;
+}
+
+std::span<const WinceFile> WinceReceiver::LastTransfer() const {
+  return std::span<const WinceFile>(files_).subspan(lastStart_, lastEnd_ - lastStart_);
 }
 
 void WinceReceiver::GiveUp() {

@@ -23,7 +23,8 @@ enum class WinceAnswer : std::uint8_t {
 class WinceReceiver {
  public:
   /// `files` must outlive the object.
-  explicit WinceReceiver(std::vector<WinceFile>& files) : files_(files) {}
+  explicit WinceReceiver(std::vector<WinceFile>& files)
+      : files_(files), transferStart_(files.size()) {}
 
   /// "A.1201#" / "A.1205#" with "NAME,DATE,SIZE" (DATE the packed DOS date and
   /// time, both decimal). Refused while another file is still open, or when
@@ -37,6 +38,8 @@ class WinceReceiver {
   WinceAnswer EndOfFile();
   /// "A.1203": ends the transfer; refused while a file is open.
   WinceAnswer EndOfTransfer();
+  /// The files of the transfer that "A.1203" ended last (empty before).
+  std::span<const WinceFile> LastTransfer() const;
   /// The open file is given up (the refuse fault).
   void GiveUp();
 
@@ -48,6 +51,9 @@ class WinceReceiver {
 
   std::vector<WinceFile>& files_;
   std::optional<std::size_t> open_;  // index in files_ of the file being received
+  std::size_t transferStart_;        // index in files_ of the current transfer's first file
+  std::size_t lastStart_ = 0;        // the last ended transfer: files_[lastStart_, lastEnd_)
+  std::size_t lastEnd_ = 0;
 };
 
 }  // namespace sim

@@ -50,6 +50,22 @@ TEST(WinceTransfer, KeepsEveryFileWithItsHeader) {
   EXPECT_EQ(files[1].status, WinceFile::Status::kComplete);
 }
 
+TEST(WinceTransfer, RunsWhatItReceivedOnceTheTransferHasEnded) {
+  Bench bench(Bench::Preset("wince"));
+  CopyFile(bench, "WINCEAPP.EXE", BuildWinceFile({"WINCEAPP.EXE", "4.20", 3000}));
+  CopyFile(bench, "HELPER.DLL", BuildWinceFile({"HELPER.DLL", "4.15", 3000}));
+  CopyFile(bench, "TARVOSTARTUP.EXE", BuildWinceFile({"TARVOSTARTUP.EXE", "1.10", 3000}));
+  EXPECT_EQ(bench.Text("A.2001\r\n"), "I.21#4.10\r\n") << "not before the end of the transfer";
+  EXPECT_EQ(bench.Text("A.1203\r\n"), "!\r\n");
+  EXPECT_EQ(bench.Text("A.2001\r\n"), "I.21#4.20\r\n")
+      << "the first program file is the application";
+  EXPECT_EQ(bench.Text("A.2100\r\n"), "I.2011#1.10\r\n");
+  bench.Device().PowerCycle(false);
+  EXPECT_EQ(bench.Text("A.2001\r\n"), "I.21#4.20\r\n");
+  EXPECT_EQ(bench.Text("A.2100\r\n"), "I.2011#1.10\r\n");
+  EXPECT_NE(StateJson(bench.Device()).find("\"startup_version\": \"1.10\""), std::string::npos);
+}
+
 TEST(WinceTransfer, StepsOutOfTurnAreRefused) {
   Bench bench(Bench::Preset("wince"));
   EXPECT_EQ(bench.Text("A.1202\r\n"), "?\r\n") << "no file open";
@@ -173,9 +189,11 @@ TEST(WinceImage, ProgramFilesCarryTheirVersionWhereTheLookupReadsIt) {
     EXPECT_GE(file.size(), size);
     EXPECT_EQ(file.size() % 2, 0u);
     EXPECT_EQ(LookUpVersion(file), "4.20") << size;
+    EXPECT_EQ(WinceFileVersion(file), "4.20") << size;
   }
-  EXPECT_EQ(BuildWinceFile({"SETTINGS.DAT", "", 4501}).size(), 4501u)
-      << "no version: the size as asked";
+  const Bytes data = BuildWinceFile({"SETTINGS.DAT", "", 4501});
+  EXPECT_EQ(data.size(), 4501u) << "no version: the size as asked";
+  EXPECT_EQ(WinceFileVersion(data), "");
 }
 
 TEST(WinceImage, IsDeterministicAndDiffersByNameAndVersion) {
