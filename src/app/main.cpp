@@ -2,6 +2,7 @@
 // in the terminal; see --help for the options and exit codes.
 #include <unistd.h>
 
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -37,6 +38,14 @@ int main(int argc, char** argv) {
   const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   if (!options.console) return RunWindow(argc, argv, installation);
-  return console::RunConsole(options, installation,
-                             {std::cout, std::cin, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});
+  try {
+    return console::RunConsole(options, installation,
+                               {std::cout, std::cin, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});
+  } catch (const std::exception& error) {
+    // What escaped the run ends the program, but never without a word.
+    std::cerr << "instrument-updater: " << error.what() << "\n";
+  } catch (...) {
+    std::cerr << "instrument-updater: unknown exception\n";
+  }
+  return console::kExitInternal;
 }

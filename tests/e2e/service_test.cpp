@@ -183,6 +183,20 @@ TEST_F(BootLoaderProbeTest, ProgrammingStartedByTheInstrumentDisablesBothMenus) 
   }
 }
 
+TEST_F(BootLoaderProbeTest, ANewRunForgetsTheProbeOfTheLastOne) {
+  Install();
+  run_.instruments[0].onProbe = [](const std::string& bytes) {
+    return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
+  };
+  run_.Start();
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }, 120000));
+  ASSERT_EQ(run_.workflow->ProbeState(), 3);
+  run_.form->Events().PostCommand(CMD_START);
+  run_.form->ProcessEvents();
+  EXPECT_EQ(run_.workflow->ProbeState(), 0);
+}
+
 TEST_F(BootLoaderProbeTest, ALabInstrumentAnsweringTheProbeIsProgrammedThroughItsBootLoader) {
   Install();
   run_.instruments[0].onProbe = [](const std::string& bytes) {

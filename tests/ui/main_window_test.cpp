@@ -139,6 +139,11 @@ TEST_F(MainWindowTest, HiddenKeysToggleDebugModeAndTheVersionCheck) {
   KeyUp(Qt::Key_F6, Qt::ControlModifier | Qt::AltModifier);
   EXPECT_TRUE(info->isHidden());
   EXPECT_TRUE(form_->VersionCheck());
+  // Where the desktop takes Ctrl+Alt+F6 for itself, Ctrl+Shift+F6 reaches the window.
+  KeyUp(Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_FALSE(form_->VersionCheck());
+  KeyUp(Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(form_->VersionCheck());
 }
 
 TEST_F(MainWindowTest, VersionBoxAndProgressTitle) {

@@ -16,6 +16,7 @@ enum ExitCode : int {
   kExitNotFound = 3,       ///< no instrument found
   kExitConfig = 4,         ///< configuration error
   kExitUsage = 5,          ///< usage error
+  kExitInternal = 6,       ///< an exception escaped the run (the message was shown)
 };
 
 /// The exit code of how the last run ended; a run that never ended counts as

@@ -244,7 +244,10 @@ bool TQtUpdateWindow::HandleHiddenKey(int key, Qt::KeyboardModifiers modifiers) 
     hidden = updater::HiddenKey::SetClock;
   } else if (key == Qt::Key_F5 && held == Qt::ControlModifier) {
     hidden = updater::HiddenKey::ToggleDebug;
-  } else if (key == Qt::Key_F6 && held == (Qt::ControlModifier | Qt::AltModifier)) {
+  } else if (key == Qt::Key_F6 &&
+             (held == (Qt::ControlModifier | Qt::AltModifier) || held == (Qt::ControlModifier | Qt::ShiftModifier))) {
+    // Ctrl+Alt+F6 switches to a virtual terminal on most Linux desktops and
+    // never reaches the window; Ctrl+Shift+F6 does the same here.
     hidden = updater::HiddenKey::ToggleVersionCheck;
   } else {
     return false;

@@ -1,6 +1,7 @@
 #include "ui/qt/qt_app.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -29,7 +30,7 @@ int RunQtWindow(int argc, char** argv, const updater::Installation& installation
   QtMessageLoop loop;
   TQtUpdateWindow window(loop, installation.workDir);
   int exitCode = kWindowClosed;
-  {
+  try {
     updater::TUpdateForm form(loop, window, installation);
     window.AttachForm(&form);
     window.show();
@@ -39,9 +40,20 @@ int RunQtWindow(int argc, char** argv, const updater::Installation& installation
       QApplication::exec();
     }
     window.AttachForm(nullptr);
+  } catch (const std::exception& error) {
+    exitCode = ShowFatalError(error.what());
+  } catch (...) {
+    exitCode = ShowFatalError("unknown exception");
   }
   loop.Shutdown();
   return exitCode;
+}
+
+int ShowFatalError(const char* what) {
+  // What escaped the message loop ends the program, but never without a word.
+  std::cerr << "instrument-updater: " << what << "\n";
+  QMessageBox::critical(nullptr, "Error", QString::fromLocal8Bit(what));
+  return kWindowInternalError;
 }
 
 }  // namespace ui_qt

@@ -9,6 +9,7 @@ enum WindowExit : int {
   kWindowClosed = 0,   ///< the user closed the window
   kWindowConfig = 4,   ///< a configuration file is missing (the message was shown)
   kWindowNoDisplay = 5,  ///< there is no display to open the window on
+  kWindowInternalError = 6,  ///< an exception escaped the message loop (the message was shown)
 };
 
 /// True when Qt can open a window here: a display (DISPLAY or
@@ -20,5 +21,9 @@ bool DisplayAvailable();
 /// returns kWindowNoDisplay. Main thread; creates and destroys the
 /// QApplication itself.
 int RunQtWindow(int argc, char** argv, const updater::Installation& installation);
+
+/// Shows what escaped the message loop (standard error and a message box);
+/// returns kWindowInternalError.
+int ShowFatalError(const char* what);
 
 }  // namespace ui_qt

@@ -136,6 +136,9 @@ void TWorkflow::RunStart() {
   identificationFailed_ = false;
   lineErrorSeen_ = false;
   reply262Seen_ = false;
+  // A probe of an earlier run is over: the new run's first watchdog must
+  // search, not send that probe's second bytes at the search rate.
+  probeState_ = 0;
   Record().Clear();
   form_.SetOutcome(RunOutcome::None);
 
