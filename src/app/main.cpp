@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   updater::UnavailableLoaderFactory unavailable;
   loaders::Msp430LoaderFactory backEnds(unavailable);
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
-  if (!options.console) return RunWindow(argc, argv, installation);
+  if (!options.console) return RunWindow(argc, argv, installation, !options.dir.empty());
   return console::RunConsole(options, installation,
                              {std::cout, std::cin, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});
 }
