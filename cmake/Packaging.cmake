@@ -15,10 +15,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${UPDATER_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The description: a synopsis line, then the extended text (CPack indents it).
+# The synopsis, and the extended description below it (CPack indents it).
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for measuring instruments on a serial port")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Updates the firmware of measuring instruments (pH, oxygen, conductivity
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Updates the firmware of measuring instruments (pH, oxygen, conductivity
 and multi-parameter meters, laboratory instruments and their sensors)
 connected through an RS-232 port or a USB serial adapter. It finds the
 instrument on any port, reads its identity, compares its software version
