@@ -191,6 +191,7 @@ bool TQtUpdateWindow::OpenDocument(std::string_view path) { return platform::Ope
 
 void TQtUpdateWindow::ShowNoInstallation(const QString& text) {
   memo_->setPlainText(text);
+  SetStatusPanel(0, "");
   okButton_->setEnabled(false);
   for (QAction* action : formActions_) action->setEnabled(false);
 }
