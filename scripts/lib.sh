@@ -1,9 +1,10 @@
-# Shared by scripts/demo and scripts/test: installs what a fresh Debian 12
+# Shared by the scripts: installs what a fresh Debian 12
 # machine lacks and configures/builds a tree. Source it; do not run it.
 
 PROJECT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev qt6-base-dev srecord
-          libgl-dev xvfb xauth python3)
+          libgl-dev xvfb xauth python3
+          dpkg-dev file desktop-file-utils man-db)  # the Debian package and its check
 
 install_missing() {
   local missing=()

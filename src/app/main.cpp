@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   // a clear message when a run reaches it.
   const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
-  if (!options.console) return RunWindow(argc, argv, installation);
+  if (!options.console) return RunWindow(argc, argv, installation, !options.dir.empty());
   try {
     return console::RunConsole(options, installation,
                                {std::cout, std::cin, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});

@@ -3,5 +3,6 @@
 #include "updater/update_form.h"
 
 /// Runs the main window until it is closed; returns the program's exit code
-/// (5 when no window can be shown, with a pointer to --console).
-int RunWindow(int argc, char** argv, const updater::Installation& installation);
+/// (5 when no window can be shown, with a pointer to --console). Without
+/// `dirGiven` the window looks for its installation itself.
+int RunWindow(int argc, char** argv, const updater::Installation& installation, bool dirGiven);

@@ -6,7 +6,7 @@
 namespace console {
 namespace {
 
-constexpr const char* kProgramVersion = "instrument-updater 1.0";
+constexpr const char* kProgramVersion = "instrument-updater " UPDATER_VERSION;
 
 void SplitPorts(const std::string& value, std::vector<std::string>& ports) {
   std::size_t start = 0;

@@ -4,6 +4,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -20,6 +23,8 @@
 #include <QWindow>
 
 #include "platform/documents.h"
+#include "ui/qt/installation_search.h"
+#include "ui/qt/installation_texts.h"
 #include "ui/qt/qt_message_loop.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/qt_translation.h"
@@ -181,6 +186,38 @@ void TQtUpdateWindow::Translate(std::string_view dialogFile) {
 }
 
 bool TQtUpdateWindow::OpenDocument(std::string_view path) { return platform::OpenDocument(std::string(path)); }
+
+// --- the installation ------------------------------------------------------------
+
+void TQtUpdateWindow::ShowNoInstallation(const QString& text) {
+  memo_->setPlainText(text);
+  SetStatusPanel(0, "");
+  okButton_->setEnabled(false);
+  for (QAction* action : formActions_) action->setEnabled(false);
+}
+
+void TQtUpdateWindow::OpenInstallationFolder() {
+  if (closed_) return;
+  const QString chosen = folderChooser_ ? folderChooser_() : AskForFolder();
+  if (chosen.isEmpty()) return;
+  const std::string folder = QFile::encodeName(QDir(chosen).absolutePath()).toStdString();
+  if (!HoldsInstallation(folder)) {
+    QMessageBox box(QMessageBox::Warning, ToQt(applicationTitle_), NotAnInstallationText(folder), QMessageBox::Ok,
+                    this);
+    RunBox(box);
+    return;
+  }
+  openedInstallation_ = folder;
+  RequestClose();
+}
+
+QString TQtUpdateWindow::AskForFolder() {
+  QFileDialog dialog(this, OpenInstallationCaption(), QDir::currentPath());
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (loop_.RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
 
 // --- handlers and closing -------------------------------------------------------
 

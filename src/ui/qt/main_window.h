@@ -7,9 +7,14 @@
 // with the "Bitte warten ..." and "Update wird beendet ..." panels over it,
 // the wait progress bar, the key panel with OK and the hidden-mode label, and
 // the status bar with five panels. The menu holds "&Datei" (programming by
-// instrument type, "Lab XXX", "&Beenden"), "&Sprache" and "&Hilfe". Hidden
+// instrument type, "Lab XXX", "Installationsordner öffnen ...", "&Beenden"),
+// "&Sprache" and "&Hilfe". Hidden
 // keys are seen on key release before any control: Shift+F7, Ctrl+F5,
 // Ctrl+Alt+F6.
+//
+// Without an installation the window shows which folders were looked in and
+// offers only opening an installation folder; a folder opened that holds an
+// installation closes the window, and the program opens a new one on it.
 //
 // Closing: the closing of the logic (ports closed) never runs while the logic
 // is inside one of its handlers or waits, as it would pull the ports from
@@ -23,7 +28,9 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "language/language.h"
 #include "updater/update_view.h"
@@ -60,6 +67,15 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
 
   /// True once the logic asked the window to close.
   bool WindowClosed() const { return closed_; }
+
+  /// Shows `text` in the log area and disables everything that needs an
+  /// installation (OK and the logic's menu items).
+  void ShowNoInstallation(const QString& text);
+  /// Replaces the folder dialog of "Installationsordner öffnen ..." (tests);
+  /// the chooser returns the folder, or an empty text for none.
+  void SetFolderChooser(std::function<QString()> chooser) { folderChooser_ = std::move(chooser); }
+  /// The installation folder the user opened; the window closed for it.
+  const std::optional<std::string>& OpenedInstallation() const { return openedInstallation_; }
 
   // What the tests and the screenshot look at.
   QString LogText() const;
@@ -115,6 +131,8 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
   void RequestClose();
   void RunPendingClose();
   bool HandleHiddenKey(int key, Qt::KeyboardModifiers modifiers);
+  void OpenInstallationFolder();
+  QString AskForFolder();
   updater::BoxAnswer RunBox(QMessageBox& box);
 
   QtMessageLoop& loop_;
@@ -122,6 +140,8 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
   language::TLanguage language_;
   updater::TUpdateForm* form_ = nullptr;
   std::function<void(QMessageBox&)> boxObserver_;
+  std::function<QString()> folderChooser_;
+  std::optional<std::string> openedInstallation_;
 
   std::array<QLabel*, 4> identity_{};
   QListWidget* downloadList_ = nullptr;
@@ -134,6 +154,7 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
   std::array<QLabel*, kStatusPanels> panels_{};
   std::array<std::string, kStatusPanels> panelTexts_;
   std::map<updater::MenuItem, QAction*> menuItems_;
+  std::vector<QAction*> formActions_;  // the menu items whose handlers are the logic's
   std::string applicationTitle_ = "Update";
 
   int handlerDepth_ = 0;

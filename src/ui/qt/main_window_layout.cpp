@@ -174,6 +174,7 @@ QAction* TQtUpdateWindow::AddItem(QMenu* menu, const char* name, const char* cap
   action->setObjectName(name);
   action->setData(tag);
   connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] { RunHandler(handler); });
+  formActions_.push_back(action);
   return action;
 }
 
@@ -201,6 +202,9 @@ void TQtUpdateWindow::BuildMenu() {
     menuItems_[item] = action;
   }
   menuItems_[MenuItem::LabXXX] = AddItem(file, "LabXXX", "Lab XXX", 0, [this] { form_->LabXXXClick(); });
+  QAction* open = file->addAction(ToQt("&Installationsordner \xF6" "ffnen ..."));
+  open->setObjectName("OpenInstallation");
+  connect(open, &QAction::triggered, this, [this] { OpenInstallationFolder(); });
   QAction* end = file->addAction(ToQt("&Beenden"));
   end->setObjectName("UpdateEnd");
   connect(end, &QAction::triggered, this, [this] { RequestClose(); });
