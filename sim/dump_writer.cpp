@@ -89,9 +89,16 @@ bool DumpWriter::WriteFile(const std::string& name, const void* data, std::size_
   return true;
 }
 
+bool DumpWriter::WriteEmfFiles(const EmfMemory& memory) const {
+  const bool flash = WriteFile("flash.bin", memory.flash.data(), memory.flash.size());
+  return WriteFile("received.bin", memory.received.data(), memory.received.size()) && flash;
+}
+
 bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
   bool ok = true;
-  if (flash) {
+  if (flash && instrument.Emf() != nullptr) {
+    ok = WriteEmfFiles(*instrument.Emf()) && ok;
+  } else if (flash) {
     const auto image = instrument.Memory(0).FlashImage();
     ok = WriteFile("flash.bin", image.data(), image.size()) && ok;
     if (instrument.HasSensor()) {

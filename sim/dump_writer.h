@@ -16,12 +16,13 @@ class DumpWriter {
   /// `directory` must exist (the program creates it).
   explicit DumpWriter(std::string directory) : directory_(std::move(directory)) {}
 
-  /// Rewrites state.json, and flash.bin (plus sensor-flash.bin) when `flash`
-  /// is true. Returns false (and leaves the old files) when writing failed.
+  /// Rewrites state.json, and flash.bin (plus sensor-flash.bin, or for an EMF
+  /// processor received.bin) when `flash` is true. Returns false (and leaves the old files) when writing failed.
   bool Write(const Instrument& instrument, bool flash) const;
 
  private:
   bool WriteFile(const std::string& name, const void* data, std::size_t size) const;
+  bool WriteEmfFiles(const EmfMemory& memory) const;
 
   std::string directory_;
 };

@@ -27,6 +27,7 @@ Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform
       clock_(clock),
       main_(MakeMemory(config_.main)),
       sensor_(config_.sensor ? MakeMemory(*config_.sensor) : nullptr),
+      emf_(config_.emf ? MakeFactoryEmfMemory(config_.main.firmware, config_.main.blank) : nullptr),
       lastDue_(clock.Now()),
       flashWork_(std::numeric_limits<std::uint64_t>::max()) {
   state_.secondVersion = config_.firmware.secondVersion;
@@ -35,7 +36,7 @@ Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform
 }
 
 void Instrument::PowerOn(bool bootKeyHeld) {
-  if (bootKeyHeld || !HasRunnableFirmware(*main_, VersionAddressOf(0))) {
+  if (bootKeyHeld || !MainFirmwareRuns()) {
     StartBootLoader(0);
   } else {
     protocol_ = std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
@@ -69,7 +70,8 @@ std::uint32_t Instrument::VersionAddressOf(int component) const {
 LineSettings Instrument::Line() const { return protocol_ ? protocol_->Line() : config_.firmware.line; }
 
 void Instrument::RefreshVersions() {
-  state_.firmwareVersion = ReadFirmwareVersion(*main_, VersionAddressOf(0)).value_or("");
+  state_.firmwareVersion = emf_ ? EmfApplicationVersion(*emf_).value_or("")
+                                : ReadFirmwareVersion(*main_, VersionAddressOf(0)).value_or("");
   if (sensor_) state_.secondVersion = ReadFirmwareVersion(*sensor_, VersionAddressOf(1)).value_or("");
 }
 
@@ -124,6 +126,7 @@ void Instrument::ApplySwitch() {
   const Switch what = pending_;
   pending_ = Switch::kNone;
   if (what == Switch::kBootLoader) return StartBootLoader(pendingComponent_);
+  if (what == Switch::kEmfBootLoader || what == Switch::kEmfApplication) return ApplyEmfSwitch(what);
   if (what != Switch::kLeaveBootLoader) return;
   FlashModel& memory = MemoryOf(pendingComponent_);
   // A jump into the loader's own memory restarts it; anywhere else the
@@ -140,6 +143,7 @@ void Instrument::ApplySwitch() {
 }
 
 void Instrument::StartBootLoader(int component) {
+  if (emf_) return StartEmfBootLoader(component, config_.emf->bootLine);
   FlashModel& memory = MemoryOf(component);
   if (memory.Part().family == BslFamily::kClassic) {
     protocol_ = std::make_unique<ClassicBsl>(AsHost(), memory, component);
@@ -154,7 +158,7 @@ void Instrument::StartBootLoader(int component) {
 
 void Instrument::StartFirmware() {
   bootAt_.reset();
-  if (!HasRunnableFirmware(*main_, VersionAddressOf(0))) return StartBootLoader(0);
+  if (!MainFirmwareRuns()) return StartBootLoader(0);
   RefreshVersions();
   protocol_ = std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
   state_.firmwareRunning = true;
