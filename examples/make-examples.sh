@@ -76,3 +76,8 @@ make_installation msp430-classic "3,2,4,1,0" 28101 "Meter C1" MC1.TXT @1080 F16C
 "$image" patch -o "$here/msp430-classic/Patch.TXT"
 make_installation msp430-5xx "4,3,2,1,0" 61005 "Meter F5" MF5.TXT @5C00 5438 msp430-5xx 2.10
 make_installation lab "3,2,4,1,0" 70100 "Lab L1" LABXXX.TXT @5C00 5438 lab 3.10
+# The EMF instrument's firmware is a binary image; the marker is the version
+# record's "EMF-Version" line (sim/emf_image.h). No "@" after the file name:
+# the boot loader runs at 115200 bit/s.
+make_installation emf "3,2,4,1,0" 40200 "Meter E1" EMF1.BIN EMF-Version 0 emf 1.10
+cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$here/emf/"

@@ -1,5 +1,6 @@
 #include "sim/emf_boot_loader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <string>
@@ -38,14 +39,17 @@ const EmfBootLoader::Command* EmfBootLoader::FindCommand(std::uint8_t code) {
 }
 
 EmfBootLoader::EmfBootLoader(Host& host, EmfMemory& memory, const EmfConfig& config,
-                             LineSettings line)
+                             LineSettings line, const platform::Clock& clock, SimTick readyAt)
     : host_(host),
       memory_(memory),
       config_(config),
       line_(line),
+      clock_(clock),
+      readyAt_(readyAt),
       confirmation_(NeedsConfirmation(config.bootLoaderVersion)) {}
 
 void EmfBootLoader::Receive(std::uint8_t byte) {
+  if (!platform::TickReached(clock_.Now(), readyAt_)) return;  // still starting
   if (transfer_) return ReceiveTransferByte(byte);
   if (pending_ != nullptr) return ReceiveConfirmationByte(byte);
   ReceiveCommandByte(byte);
@@ -151,11 +155,11 @@ void EmfBootLoader::TakeBlock() {
   if (fault == FaultKind::kSilence) return;
   if (fault == FaultKind::kNak || fault == FaultKind::kRefuse) return Refuse(kNak);
   transfer_->Accept();
-  const auto data = transfer_->Data();
-  const std::size_t at = memory_.received.size();
-  memory_.received.insert(memory_.received.end(), data.begin(), data.end());
+  std::array<std::uint8_t, XmodemReceiver::kDataSize> data;
+  std::copy(transfer_->Data().begin(), transfer_->Data().end(), data.begin());
   // A cell that does not take its value: the block is acknowledged all the same.
-  if (fault == FaultKind::kCorrupt) memory_.received[at + kCorruptedByte] ^= 0x01;
+  if (fault == FaultKind::kCorrupt) data[kCorruptedByte] ^= 0x01;
+  StoreEmfBlock(memory_, data);
   ++host_.State().counters.programs;
   host_.Changed();
   if (fault == FaultKind::kNoAck) return;

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "core/fixed_text.h"
+#include "platform/clock.h"
 #include "sim/emf_config.h"
 #include "sim/emf_memory.h"
 #include "sim/protocol.h"
@@ -24,8 +25,10 @@ namespace sim {
 
 class EmfBootLoader final : public Protocol {
  public:
-  /// All references must outlive the object; `line` is where it listens.
-  EmfBootLoader(Host& host, EmfMemory& memory, const EmfConfig& config, LineSettings line);
+  /// All references must outlive the object; `line` is where it listens,
+  /// from the clock's tick `readyAt` on (bytes before it are lost).
+  EmfBootLoader(Host& host, EmfMemory& memory, const EmfConfig& config, LineSettings line,
+                const platform::Clock& clock, SimTick readyAt);
 
   LineSettings Line() const override { return line_; }
   void Receive(std::uint8_t byte) override;
@@ -54,6 +57,8 @@ class EmfBootLoader final : public Protocol {
   EmfMemory& memory_;
   const EmfConfig& config_;
   LineSettings line_;
+  const platform::Clock& clock_;
+  SimTick readyAt_;
   bool confirmation_;                       // single-character commands need "5836" CR LF
   core::FixedText<64> text_;                // the text line being received
   const Command* pending_ = nullptr;        // command waiting for its confirmation line

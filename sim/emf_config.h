@@ -3,6 +3,7 @@
 // binary image in the memory of a processor whose boot loader takes it by
 // XMODEM-CRC. The image at power-on is built from the preset's main firmware
 // recipe (its version and code size).
+#include <cstdint>
 #include <string>
 
 #include "sim/line_settings.h"
@@ -16,6 +17,9 @@ struct EmfConfig {
   /// Where the boot loader listens when it starts by itself (boot key, or no
   /// valid application in its memory).
   LineSettings bootLine{9600, 2, false};
+  /// From the firmware's answer to an entry command until the boot loader
+  /// listens; what arrives meanwhile is lost.
+  std::uint32_t startMs = 1000;
 };
 
 }  // namespace sim

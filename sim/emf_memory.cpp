@@ -34,12 +34,19 @@ void EraseEmfMemory(EmfMemory& memory) {
   memory.flash.clear();
   memory.received.clear();
   memory.valid = false;
+  ++memory.revision;
+}
+
+void StoreEmfBlock(EmfMemory& memory, std::span<const std::uint8_t> data) {
+  memory.received.insert(memory.received.end(), data.begin(), data.end());
+  ++memory.revision;
 }
 
 void EndEmfTransfer(EmfMemory& memory) {
   const std::span<const std::uint8_t> image = WithoutTrailer(memory.received);
   memory.flash.assign(image.begin(), image.end());
   memory.valid = false;
+  ++memory.revision;
   if (memory.received.size() < kTrailerSize) return;
   const std::uint8_t* trailer = memory.received.data() + image.size();
   const std::uint32_t length = trailer[0] | trailer[1] << 8 | trailer[2] << 16 |

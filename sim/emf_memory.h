@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct EmfMemory {
   /// The image passed its check: the factory image, or a transfer whose
   /// trailer holds the image's length and CRC. Only a valid image is started.
   bool valid = false;
+  /// Counts every change, so that the dump knows when to rewrite the files.
+  std::uint64_t revision = 0;
 };
 
 /// The memory as the factory leaves it: the image built from `recipe`, valid;
@@ -32,6 +35,9 @@ std::optional<std::string> EmfApplicationVersion(const EmfMemory& memory);
 
 /// Erases the memory for a new transfer.
 void EraseEmfMemory(EmfMemory& memory);
+
+/// Stores the data of the next block of the transfer.
+void StoreEmfBlock(EmfMemory& memory, std::span<const std::uint8_t> data);
 
 /// The transfer has ended: the received image without its trailer becomes the
 /// application, valid when the trailer's length (little-endian, 4 bytes) is

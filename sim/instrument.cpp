@@ -143,7 +143,7 @@ void Instrument::ApplySwitch() {
 }
 
 void Instrument::StartBootLoader(int component) {
-  if (emf_) return StartEmfBootLoader(component, config_.emf->bootLine);
+  if (emf_) return StartEmfBootLoader(component, config_.emf->bootLine, 0);
   FlashModel& memory = MemoryOf(component);
   if (memory.Part().family == BslFamily::kClassic) {
     protocol_ = std::make_unique<ClassicBsl>(AsHost(), memory, component);
@@ -179,7 +179,8 @@ bool Instrument::TakeFlashChanged() {
   const auto labFiles = std::count_if(state_.labFiles.begin(), state_.labFiles.end(),
                                       [](const LabFile& file) { return file.complete; });
   const std::uint64_t work =
-      std::uint64_t{state_.counters.erases} + state_.counters.programs + static_cast<std::uint64_t>(labFiles);
+      std::uint64_t{state_.counters.erases} + state_.counters.programs + static_cast<std::uint64_t>(labFiles) +
+      (emf_ ? emf_->revision : 0);
   const bool changed = work != flashWork_;
   flashWork_ = work;
   return changed;

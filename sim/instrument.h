@@ -91,7 +91,7 @@ class Instrument final : private Host {
   void RefreshVersions();
   bool MainFirmwareRuns() const;
   void ApplyEmfSwitch(Switch what);
-  void StartEmfBootLoader(int component, LineSettings line);
+  void StartEmfBootLoader(int component, LineSettings line, SimTick startMs);
 
   InstrumentConfig config_;
   FaultPlan faults_;

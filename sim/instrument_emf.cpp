@@ -20,8 +20,11 @@ void Instrument::EnterEmfBootLoader(int component, std::uint32_t baud) {
 void Instrument::StartEmfApplication() { pending_ = Switch::kEmfApplication; }
 
 void Instrument::ApplyEmfSwitch(Switch what) {
-  if (what == Switch::kEmfBootLoader)
-    return StartEmfBootLoader(pendingComponent_, {pendingBaud_, 2, false});
+  if (what == Switch::kEmfBootLoader) {
+    // It starts once the firmware's answer has left.
+    const SimTick startMs = config_.firmware.replyMs + config_.emf->startMs;
+    return StartEmfBootLoader(pendingComponent_, {pendingBaud_, 2, false}, startMs);
+  }
   // The processor restarts; after its start-up time the application reports
   // (StartFirmware), or the boot loader is back when the image is not valid.
   protocol_.reset();
@@ -29,8 +32,9 @@ void Instrument::ApplyEmfSwitch(Switch what) {
   stateChanged_ = true;
 }
 
-void Instrument::StartEmfBootLoader(int component, LineSettings line) {
-  protocol_ = std::make_unique<EmfBootLoader>(AsHost(), *emf_, *config_.emf, line);
+void Instrument::StartEmfBootLoader(int component, LineSettings line, SimTick startMs) {
+  protocol_ = std::make_unique<EmfBootLoader>(AsHost(), *emf_, *config_.emf, line, clock_,
+                                              clock_.Now() + startMs);
   bootAt_.reset();
   state_.firmwareRunning = false;
   state_.bootLoaderComponent = component;

@@ -173,7 +173,7 @@ std::string SetEmfBootLoaderVersion(InstrumentConfig& c, std::string_view v) {
   return "";
 }
 
-constexpr std::array<Key, 27> kKeys{{
+constexpr std::array<Key, 28> kKeys{{
   {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438",
    [](InstrumentConfig& c, std::string_view v) { return SetPart(c.main, v); }},
   {"version", "firmware version in the instrument's flash at power-on",
@@ -231,6 +231,9 @@ constexpr std::array<Key, 27> kKeys{{
    [](InstrumentConfig& c, std::string_view v) { return SetMs(c.firmware.selfUpdateMs, v); }},
   {"bootloader_version", "emf: answer (reply 251) to A.2051; from 1.06 on commands need the 5836 line",
    &SetEmfBootLoaderVersion},
+  {"bootloader_start_ms", "emf: milliseconds from the answer to A.1250#d until its boot loader listens",
+   [](InstrumentConfig& c, std::string_view v) {
+     return c.emf ? SetMs(c.emf->startMs, v) : std::string("bootloader_start_ms is for the emf preset"); }},
 }};
 // clang-format on
 

@@ -4,55 +4,18 @@
 // format, not by simulator code.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "sim/emf_image.h"
-#include "sim/xmodem_crc.h"
-#include "sim/xmodem_receiver.h"
 #include "sim_bench.h"
+#include "xmodem_sender.h"
 
 namespace sim::test {
 namespace {
 
-constexpr std::size_t kBlockData = 128;
 const Bytes kAckByte{kAck};
 const Bytes kNakByte{kNak};
-
-void PutLittleEndian(Bytes& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// The file, 0xFF up to 6 bytes before the next multiple of 128 (a whole block
-// of it when the file and trailer fill their blocks exactly), then the image
-// length and the CRC of everything before the trailer, little-endian.
-Bytes Padded(Bytes file) {
-  const std::size_t padding = kBlockData - (file.size() + 6) % kBlockData;
-  file.insert(file.end(), padding, 0xFF);
-  const std::uint16_t crc = Crc16Xmodem(file);
-  PutLittleEndian(file, static_cast<std::uint32_t>(file.size()), 4);
-  PutLittleEndian(file, crc, 2);
-  return file;
-}
-
-std::vector<Bytes> Blocks(const Bytes& image) {
-  std::vector<Bytes> blocks;
-  for (std::size_t at = 0; at < image.size(); at += kBlockData) {
-    const auto number = static_cast<std::uint8_t>(at / kBlockData + 1);
-    const auto data = std::span(image).subspan(at, kBlockData);
-    const std::uint16_t crc = Crc16Xmodem(data);
-    Bytes frame(XmodemReceiver::kFrameSize);
-    frame[0] = kSoh;
-    frame[1] = number;
-    frame[2] = static_cast<std::uint8_t>(255 - number);
-    std::copy(data.begin(), data.end(), frame.begin() + 3);
-    frame[131] = static_cast<std::uint8_t>(crc >> 8);
-    frame[132] = static_cast<std::uint8_t>(crc);
-    blocks.push_back(frame);
-  }
-  return blocks;
-}
 
 Bytes Firmware(const char* version, std::uint32_t codeSize = 0x600) {
   FirmwareImageSpec recipe;
@@ -68,15 +31,23 @@ std::string CrcReply(const Bytes& padded) {
   return text;
 }
 
+constexpr platform::Tick kStartMs = 1000;  // the boot loader's start after its entry
+
 class EmfBench : public Bench {
  public:
   explicit EmfBench(std::initializer_list<std::string_view> settings = {}, FaultPlan faults = {})
       : Bench(Preset("emf", settings), std::move(faults)) {}
 
+  /// An entry command, then the time the boot loader takes to start.
+  void Enter(std::string_view command, std::string_view answer) {
+    ASSERT_EQ(Text(command), answer);
+    RunFor(kStartMs);
+  }
+
   /// Identification and entry at 115200 bit/s, up to the boot loader's version.
   void EnterBootLoader() {
     ASSERT_EQ(Text("A.1000\r\n"), "!\r\n");
-    ASSERT_EQ(Text("A.1250#7\r\n"), "A.1250\r\n");
+    Enter("A.1250#7\r\n", "A.1250\r\n");
     ASSERT_EQ(Text("A.2051\r\n"), "I.251#1.05\r\n");
   }
 
@@ -84,7 +55,7 @@ class EmfBench : public Bench {
   /// Returns the answer that ended it (ACK of the EOT on success).
   Bytes Transfer(const Bytes& padded) {
     if (Bytes c = Exchange("u"); c != Bytes{kCrcRequest}) return c;
-    for (const Bytes& block : Blocks(padded)) {
+    for (const Bytes& block : XmodemBlocks(padded)) {
       if (Bytes answer = Exchange(block); answer != kAckByte) return answer;
     }
     return Exchange(Bytes{kEot});
@@ -97,7 +68,8 @@ TEST(EmfBootLoader, WholeUpdateLeavesTheImageAndStartsTheNewVersion) {
   EmfBench bench;
   EXPECT_EQ(bench.Device().Status().firmwareVersion, "1.00");
   bench.EnterBootLoader();
-  const Bytes padded = Padded(Firmware("1.10"));
+  const Bytes padded = PaddedEmfImage(Firmware("1.10", 0x8400));
+  ASSERT_GT(XmodemBlocks(padded).size(), 256u) << "block numbers wrap";
   ASSERT_EQ(bench.Transfer(padded), kAckByte);
   EXPECT_EQ(bench.Text("c"), CrcReply(padded));
   EXPECT_EQ(bench.Text("r"), "");
@@ -108,7 +80,7 @@ TEST(EmfBootLoader, WholeUpdateLeavesTheImageAndStartsTheNewVersion) {
   const SimState& state = bench.Device().Status();
   EXPECT_TRUE(state.firmwareRunning);
   EXPECT_EQ(state.firmwareVersion, "1.10");
-  EXPECT_EQ(state.counters.programs, padded.size() / kBlockData);
+  EXPECT_EQ(state.counters.programs, padded.size() / kXmodemData);
   EXPECT_EQ(state.commands,
             (std::vector<std::string>{"A.1000", "A.1250#7", "A.2051", "u", "c", "r"}));
   EXPECT_EQ(bench.Text("A.2001\r\n"), "I.21#1.10\r\n");
@@ -144,10 +116,18 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"no digit", "emf", "A.1250\r\n", "?\r\n", false, 9600},
         EntryCase{"no EMF processor", "msp430-classic", "A.1250#7\r\n", "?\r\n", false, 9600}));
 
+TEST(EmfBootLoader, ListensOnlyOnceStarted) {
+  EmfBench bench;
+  ASSERT_EQ(bench.Text("A.1250#7\r\n"), "A.1250\r\n");
+  EXPECT_EQ(bench.Text("A.2051\r\n"), "") << "lost while it starts";
+  bench.RunFor(kStartMs);
+  EXPECT_EQ(bench.Text("A.2051\r\n"), "I.251#1.05\r\n");
+}
+
 TEST(EmfBootLoader, FallbackEntryReachesTheLoaderAt9600) {
   EmfBench bench;
   ASSERT_EQ(bench.Text("A.1256#7\r\n"), "C.1256\r\n");
-  ASSERT_EQ(bench.Text("A.1250#3\r\n"), "A.1250\r\n");
+  bench.Enter("A.1250#3\r\n", "A.1250\r\n");
   EXPECT_EQ(bench.Text("A.2051\r\n"), "I.251#1.05\r\n");
   EXPECT_EQ(bench.Device().Status().bootLoaderComponent, 0);
 }
@@ -162,7 +142,7 @@ class Confirmation : public ::testing::TestWithParam<ConfirmationCase> {};
 
 TEST_P(Confirmation, SingleCharacterCommandsFromVersion106) {
   EmfBench bench({std::string("bootloader_version=") + GetParam().version});
-  ASSERT_EQ(bench.Text("A.1250#7\r\n"), "A.1250\r\n");
+  bench.Enter("A.1250#7\r\n", "A.1250\r\n");
   EXPECT_EQ(bench.Text("A.2051\r\n"), std::string("I.251#") + GetParam().version + "\r\n");
   EXPECT_EQ(bench.Text(GetParam().sent), GetParam().answer)
       << GetParam().version << " " << GetParam().sent;
@@ -180,10 +160,10 @@ INSTANTIATE_TEST_SUITE_P(Table, Confirmation,
 
 TEST(EmfBootLoader, ConfirmedUpdate) {
   EmfBench bench({"bootloader_version=1.06"});
-  ASSERT_EQ(bench.Text("A.1250#7\r\n"), "A.1250\r\n");
-  const Bytes padded = Padded(Firmware("1.20"));
+  bench.Enter("A.1250#7\r\n", "A.1250\r\n");
+  const Bytes padded = PaddedEmfImage(Firmware("1.20"));
   ASSERT_EQ(bench.Text("u5836\r\n"), "C");
-  for (const Bytes& block : Blocks(padded)) ASSERT_EQ(bench.Exchange(block), kAckByte);
+  for (const Bytes& block : XmodemBlocks(padded)) ASSERT_EQ(bench.Exchange(block), kAckByte);
   ASSERT_EQ(bench.Exchange(Bytes{kEot}), kAckByte);
   EXPECT_EQ(bench.Text("c5836\r\n"), CrcReply(padded));
   EXPECT_EQ(bench.Text("r"), "") << "not started without its confirmation";
@@ -205,7 +185,7 @@ TEST_P(SpoiltTrailer, ImageIsNotStarted) {
   EmfBench bench;
   bench.EnterBootLoader();
   const Bytes file = Firmware("1.10", 0x300);
-  Bytes padded = Padded(file);
+  Bytes padded = PaddedEmfImage(file);
   GetParam().spoil(padded, file.size());
   ASSERT_EQ(bench.Transfer(padded), kAckByte);
   EXPECT_EQ(bench.Text("c"), CrcReply(padded));
@@ -241,23 +221,36 @@ INSTANTIATE_TEST_SUITE_P(
                                     std::swap(p[p.size() - 2], p[p.size() - 1]);
                                   }}));
 
-TEST(EmfBootLoader, PaddingFillsAWholeBlockWhenFileAndTrailerFitExactly) {
-  // Header, code and the record of "1.10" make code + 36 bytes: file + 6 is 256.
-  const Bytes file = Firmware("1.10", 256 - 6 - 36);
-  ASSERT_EQ(file.size() + 6, 256u);
-  const Bytes padded = Padded(file);
-  ASSERT_EQ(padded.size(), 384u);
+// File sizes whose padding is short, long, a whole block, and one block only.
+struct SizeCase {
+  std::size_t fileSize;
+  std::size_t blocks;
+  std::size_t imageLength;  ///< file and padding: what the trailer covers
+};
+
+class ImageSizes : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(ImageSizes, TakenAndStarted) {
+  // Header, code and the record of "1.10" make code + 36 bytes.
+  const Bytes file = Firmware("1.10", static_cast<std::uint32_t>(GetParam().fileSize - 36));
+  ASSERT_EQ(file.size(), GetParam().fileSize);
+  const Bytes padded = PaddedEmfImage(file);
+  ASSERT_EQ(XmodemBlocks(padded).size(), GetParam().blocks);
   EmfBench bench;
   bench.EnterBootLoader();
   ASSERT_EQ(bench.Transfer(padded), kAckByte);
   bench.Text("r");
-  EXPECT_EQ(bench.RunFor(3000), ToBytes("Firmware 1.10\r\n!\r\n"));
-  EXPECT_EQ(bench.Memory().flash.size(), 378u);
+  EXPECT_EQ(bench.RunFor(3000), ToBytes("Firmware 1.10\r\n!\r\n")) << GetParam().fileSize;
+  EXPECT_EQ(bench.Memory().flash.size(), GetParam().imageLength);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, ImageSizes,
+                         ::testing::Values(SizeCase{100, 1, 122}, SizeCase{250, 3, 378},
+                                           SizeCase{300, 3, 378}, SizeCase{506, 5, 634}));
 
 TEST(EmfBootLoader, RefusesWhatIsNotACommandOrBeforeATransfer) {
   EmfBench bench;
-  ASSERT_EQ(bench.Text("A.1250#7\r\n"), "A.1250\r\n");
+  bench.Enter("A.1250#7\r\n", "A.1250\r\n");
   EXPECT_EQ(bench.Text("c"), "?\r\n");
   EXPECT_EQ(bench.Text("A.1000\r\n"), "?\r\n");
   EXPECT_EQ(bench.Text("\r\n"), "");
@@ -267,7 +260,7 @@ TEST(EmfBootLoader, PowerLostDuringTransferLeavesItInTheBootLoader) {
   EmfBench bench;
   bench.EnterBootLoader();
   ASSERT_EQ(bench.Exchange("u"), Bytes{kCrcRequest});
-  ASSERT_EQ(bench.Exchange(Blocks(Padded(Firmware("1.10")))[0]), kAckByte);
+  ASSERT_EQ(bench.Exchange(XmodemBlocks(PaddedEmfImage(Firmware("1.10")))[0]), kAckByte);
   bench.Device().PowerCycle(false);
   EXPECT_FALSE(bench.Device().Status().firmwareRunning);
   EXPECT_EQ(bench.Device().Line().baud, 9600u);
@@ -297,7 +290,7 @@ TEST_P(EmfFaults, ShowOnTheLine) {
   faults.Add(*ParseFault(GetParam().fault));
   EmfBench bench({}, std::move(faults));
   bench.EnterBootLoader();
-  const Bytes padded = Padded(Firmware("1.10"));
+  const Bytes padded = PaddedEmfImage(Firmware("1.10"));
   EXPECT_EQ(bench.Transfer(padded), GetParam().endedWith) << GetParam().name;
   if (GetParam().endedWith != kAckByte) return;
   EXPECT_EQ(bench.Text("c") == CrcReply(padded), GetParam().crcMatches) << GetParam().name;
@@ -321,8 +314,8 @@ TEST(EmfBootLoader, RepeatedBlocksAfterNakAndLostAckLeaveOneCopy) {
   faults.Add(*ParseFault("noack:xmodem@4"));
   EmfBench bench({}, std::move(faults));
   bench.EnterBootLoader();
-  const Bytes padded = Padded(Firmware("1.10"));
-  const std::vector<Bytes> blocks = Blocks(padded);
+  const Bytes padded = PaddedEmfImage(Firmware("1.10"));
+  const std::vector<Bytes> blocks = XmodemBlocks(padded);
   ASSERT_EQ(bench.Exchange("u"), Bytes{kCrcRequest});
   ASSERT_EQ(bench.Exchange(blocks[0]), kAckByte);
   ASSERT_EQ(bench.Exchange(blocks[1]), kNakByte);
