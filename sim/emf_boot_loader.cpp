@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -11,14 +12,15 @@ namespace sim {
 namespace {
 
 constexpr std::string_view kConfirmationLine = "5836\r\n";
-constexpr double kFirstConfirmingVersion = 1.06;
+constexpr double kFirstConfirmingHundredths = 106;  // version 1.06
 // Beyond this much image the memory is full; further blocks are refused.
 constexpr std::size_t kMemorySize = 1'048'576;
 constexpr std::size_t kCorruptedByte = 64;
 
 bool NeedsConfirmation(const std::string& version) {
-  // Versions are compared in hundredths, so "1.06" is not taken as 1.0599...
-  return std::strtod(version.c_str(), nullptr) * 100 + 0.5 >= kFirstConfirmingVersion * 100;
+  // Compared in whole hundredths; the small addend keeps "1.06" from reading as 1.0599...
+  return std::floor(std::strtod(version.c_str(), nullptr) * 100 + 1e-6) >=
+         kFirstConfirmingHundredths;
 }
 
 }  // namespace

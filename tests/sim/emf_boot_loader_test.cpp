@@ -148,15 +148,14 @@ TEST_P(Confirmation, SingleCharacterCommandsFromVersion106) {
       << GetParam().version << " " << GetParam().sent;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Confirmation,
-                         ::testing::Values(ConfirmationCase{"1.05", "u", "C"},
-                                           ConfirmationCase{"1.06", "u", ""},
-                                           ConfirmationCase{"1.06", "u5836\r\n", "C"},
-                                           ConfirmationCase{"1.06,ABC", "u5836\r\n", "C"},
-                                           ConfirmationCase{"1.1", "u", ""},
-                                           ConfirmationCase{"1.06", "u5837\r\n", ""},
-                                           ConfirmationCase{"1.06", "u5837\r\nu5836\r\n", "C"},
-                                           ConfirmationCase{"1.06", "c5836\r\n", "?\r\n"}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, Confirmation,
+    ::testing::Values(ConfirmationCase{"1.05", "u", "C"}, ConfirmationCase{"1.059", "u", "C"},
+                      ConfirmationCase{"1.06", "u", ""}, ConfirmationCase{"1.06", "u5836\r\n", "C"},
+                      ConfirmationCase{"1.06,ABC", "u5836\r\n", "C"},
+                      ConfirmationCase{"1.1", "u", ""}, ConfirmationCase{"1.06", "u5837\r\n", ""},
+                      ConfirmationCase{"1.06", "u5837\r\nu5836\r\n", "C"},
+                      ConfirmationCase{"1.06", "c5836\r\n", "?\r\n"}));
 
 TEST(EmfBootLoader, ConfirmedUpdate) {
   EmfBench bench({"bootloader_version=1.06"});
