@@ -112,3 +112,8 @@ cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$wince/"
 "$image" wince --size 9000 --version 4.15 -o "$wince/HELPER.DLL"
 "$image" wince --size 6000 --version 1.10 -o "$wince/TARVOSTARTUP.EXE"
 "$image" wince --size 4500 -o "$wince/SETTINGS.DAT"
+# The EMF instrument's firmware is a binary image; the marker is the version
+# record's "EMF-Version" line (sim/emf_image.h). No "@" after the file name:
+# the boot loader runs at 115200 bit/s.
+make_installation emf "3,2,4,1,0" 40200 "Meter E1" EMF1.BIN EMF-Version 0 emf 1.10
+cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$here/emf/"

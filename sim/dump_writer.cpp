@@ -115,9 +115,16 @@ bool DumpWriter::WriteWinceFiles(const std::vector<WinceFile>& files) const {
   return ok;
 }
 
+bool DumpWriter::WriteEmfFiles(const EmfMemory& memory) const {
+  const bool flash = WriteFile("flash.bin", memory.flash.data(), memory.flash.size());
+  return WriteFile("received.bin", memory.received.data(), memory.received.size()) && flash;
+}
+
 bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
   bool ok = true;
-  if (flash) {
+  if (flash && instrument.Emf() != nullptr) {
+    ok = WriteEmfFiles(*instrument.Emf()) && ok;
+  } else if (flash) {
     const auto image = instrument.Memory(0).FlashImage();
     ok = WriteFile("flash.bin", image.data(), image.size()) && ok;
     if (instrument.HasSensor()) {

@@ -17,14 +17,16 @@ class DumpWriter {
   /// `directory` must exist (the program creates it).
   explicit DumpWriter(std::string directory) : directory_(std::move(directory)) {}
 
-  /// Rewrites state.json, and flash.bin (plus sensor-flash.bin, the finished
-  /// Lab data files and the complete WinCE files) when `flash` is true.
-  /// Returns false (and leaves the old files) when writing failed.
+  /// Rewrites state.json, and when `flash` is true flash.bin (plus
+  /// sensor-flash.bin, the finished Lab data files and the complete WinCE
+  /// files, or for an EMF processor received.bin). Returns false (and leaves
+  /// the old files) when writing failed.
   bool Write(const Instrument& instrument, bool flash) const;
 
  private:
   bool WriteFile(const std::string& name, const void* data, std::size_t size) const;
   bool WriteWinceFiles(const std::vector<WinceFile>& files) const;
+  bool WriteEmfFiles(const EmfMemory& memory) const;
 
   std::string directory_;
 };

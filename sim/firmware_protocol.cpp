@@ -24,7 +24,7 @@ struct FirmwareProtocol::Command {
 
 const FirmwareProtocol::Command* FirmwareProtocol::FindCommand(char letter, int number) {
   using F = FirmwareProtocol;
-  static constexpr std::array<Command, 26> kCommands{{
+  static constexpr std::array<Command, 29> kCommands{{
       {'A', 1111, &F::Ack},            // resume
       {'A', 1121, &F::Ack},            // resume after a TI-TXT update
       {'A', 1000, &F::Ack},            // start of a command sequence
@@ -51,6 +51,9 @@ const FirmwareProtocol::Command* FirmwareProtocol::FindCommand(char letter, int 
       {'A', 12030, &F::LabEnd},        // end of a Lab data file
       {'U', 606, &F::Silent},          // leaves the Lab dialogue without an answer
       {'A', 1300, &F::Ack},
+      {'A', 1250, &F::EnterEmfMain},      // EMF boot loader; the parameter names its rate
+      {'A', 1255, &F::EnterEmfSensor},
+      {'A', 1256, &F::EnterEmfFallback},
   }};
   for (const Command& command : kCommands) {
     if (command.letter == letter && command.number == number) return &command;

@@ -59,6 +59,12 @@ class FirmwareProtocol final : public Protocol {
   void LabEnd(std::string_view);
   LabFile* OpenLabFile();
 
+  // firmware_emf_entry.cpp
+  void EnterEmfMain(std::string_view parameter);
+  void EnterEmfSensor(std::string_view parameter);
+  void EnterEmfFallback(std::string_view parameter);
+  void EnterEmf(int component, std::string_view parameter);
+
   void AnswerQuery(const FlashModel& memory, int replyNumber, std::string_view echo);
   void Enter(int component, std::string_view parameter, std::string_view echo);
 

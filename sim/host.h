@@ -38,6 +38,13 @@ class Host {
   /// A boot loader's load-PC command was acknowledged: the processor of
   /// `component` continues at `address`.
   virtual void LoadPc(int component, std::uint32_t address) = 0;
+
+  /// The running firmware hands the line to the EMF boot loader of
+  /// `component` at `baud` bit/s (two stop bits) once its reply has left.
+  virtual void EnterEmfBootLoader(int component, std::uint32_t baud) = 0;
+  /// The EMF boot loader starts the application in its memory; when that
+  /// holds none it can run, the boot loader comes back up.
+  virtual void StartEmfApplication() = 0;
 };
 
 }  // namespace sim

@@ -1,8 +1,9 @@
-// instrument-image: writes the firmware images (TI-TXT) that the simulator's
-// presets and the sample installations use.
+// instrument-image: writes the firmware images (TI-TXT, or binary for the emf
+// layout) that the simulator's presets and the sample installations use.
 //
 //   instrument-image firmware --layout PRESET [--version V] [--version-address A]
 //                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE
+//   (--layout emf writes the .BIN image of sim/emf_image.h from --version and --code-size)
 //   instrument-image patch -o FILE
 //   instrument-image wince --size N [--version V] -o FILE
 #include <charconv>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/emf_image.h"
 #include "sim/image_builder.h"
 #include "sim/presets.h"
 #include "sim/wince_image.h"
@@ -17,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab [--version V]\n"
+    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab|emf [--version V]\n"
     "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE\n"
     "       instrument-image patch -o FILE\n"
     "       instrument-image wince --size N [--version V] -o FILE\n";
@@ -30,7 +32,8 @@ bool ParseNumber(const std::string& text, std::uint32_t& out) {
   return error == std::errc() && stop == end && begin != end;
 }
 
-bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec& recipe, std::string& output) {
+bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec& recipe, std::string& output,
+                   bool& binary) {
   bool haveLayout = false;
   for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
     const std::string& key = args[i];
@@ -40,6 +43,7 @@ bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec&
       const auto preset = sim::FindPreset(value);
       ok = haveLayout = preset.has_value();
       if (ok) recipe = preset->main.firmware;
+      if (ok) binary = preset->emf.has_value();
     } else if (key == "--version") {
       recipe.version = value;
     } else if (key == "--version-address") {
@@ -113,9 +117,14 @@ int main(int argc, char** argv) {
     return WriteText(output, std::string(bytes.begin(), bytes.end()));
   }
   sim::FirmwareImageSpec recipe;
-  if (args.empty() || args[0] != "firmware" || !ParseFirmware(args, recipe, output) || output.empty()) {
+  bool binary = false;
+  if (args.empty() || args[0] != "firmware" || !ParseFirmware(args, recipe, output, binary) || output.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
+  }
+  if (binary) {
+    const std::vector<std::uint8_t> image = sim::BuildEmfImage(recipe);
+    return WriteText(output, std::string(image.begin(), image.end()));
   }
   return WriteText(output, sim::ToTiTxt(sim::BuildFirmwareImage(recipe)));
 }

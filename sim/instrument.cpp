@@ -28,6 +28,7 @@ Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform
       clock_(clock),
       main_(MakeMemory(config_.main)),
       sensor_(config_.sensor ? MakeMemory(*config_.sensor) : nullptr),
+      emf_(config_.emf ? MakeFactoryEmfMemory(config_.main.firmware, config_.main.blank) : nullptr),
       lastDue_(clock.Now()),
       flashWork_(std::numeric_limits<std::uint64_t>::max()) {
   state_.secondVersion = config_.firmware.secondVersion;
@@ -36,7 +37,7 @@ Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform
 }
 
 void Instrument::PowerOn(bool bootKeyHeld) {
-  if (bootKeyHeld || !HasRunnableFirmware(*main_, VersionAddressOf(0))) {
+  if (bootKeyHeld || !MainFirmwareRuns()) {
     StartBootLoader(0);
   } else {
     protocol_ = MakeFirmware();
@@ -75,7 +76,8 @@ std::uint32_t Instrument::VersionAddressOf(int component) const {
 LineSettings Instrument::Line() const { return protocol_ ? protocol_->Line() : config_.firmware.line; }
 
 void Instrument::RefreshVersions() {
-  state_.firmwareVersion = ReadFirmwareVersion(*main_, VersionAddressOf(0)).value_or("");
+  state_.firmwareVersion = emf_ ? EmfApplicationVersion(*emf_).value_or("")
+                                : ReadFirmwareVersion(*main_, VersionAddressOf(0)).value_or("");
   if (sensor_) state_.secondVersion = ReadFirmwareVersion(*sensor_, VersionAddressOf(1)).value_or("");
 }
 
@@ -130,6 +132,7 @@ void Instrument::ApplySwitch() {
   const Switch what = pending_;
   pending_ = Switch::kNone;
   if (what == Switch::kBootLoader) return StartBootLoader(pendingComponent_);
+  if (what == Switch::kEmfBootLoader || what == Switch::kEmfApplication) return ApplyEmfSwitch(what);
   if (what != Switch::kLeaveBootLoader) return;
   FlashModel& memory = MemoryOf(pendingComponent_);
   // A jump into the loader's own memory restarts it; anywhere else the
@@ -146,6 +149,7 @@ void Instrument::ApplySwitch() {
 }
 
 void Instrument::StartBootLoader(int component) {
+  if (emf_) return StartEmfBootLoader(component, config_.emf->bootLine, 0);
   FlashModel& memory = MemoryOf(component);
   if (memory.Part().family == BslFamily::kClassic) {
     protocol_ = std::make_unique<ClassicBsl>(AsHost(), memory, component);
@@ -160,7 +164,7 @@ void Instrument::StartBootLoader(int component) {
 
 void Instrument::StartFirmware() {
   bootAt_.reset();
-  if (!HasRunnableFirmware(*main_, VersionAddressOf(0))) return StartBootLoader(0);
+  if (!MainFirmwareRuns()) return StartBootLoader(0);
   RefreshVersions();
   protocol_ = MakeFirmware();
   state_.firmwareRunning = true;
@@ -184,8 +188,10 @@ bool Instrument::TakeFlashChanged() {
   const auto winceFiles = std::count_if(state_.winceFiles.begin(), state_.winceFiles.end(), [](const WinceFile& file) {
     return file.status == WinceFile::Status::kComplete;
   });
+  // And an EMF processor's memory counts its own revisions.
   const std::uint64_t work = std::uint64_t{state_.counters.erases} + state_.counters.programs +
-                             static_cast<std::uint64_t>(labFiles) + static_cast<std::uint64_t>(winceFiles);
+                             static_cast<std::uint64_t>(labFiles) + static_cast<std::uint64_t>(winceFiles) +
+                             (emf_ ? emf_->revision : 0);
   const bool changed = work != flashWork_;
   flashWork_ = work;
   return changed;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "sim/emf_memory.h"
 #include "sim/faults.h"
 #include "sim/flash_model.h"
 #include "sim/host.h"
@@ -57,6 +58,8 @@ class Instrument final : private Host {
   const SimState& Status() const { return state_; }
   const FlashModel& Memory(int component) const;
   bool HasSensor() const { return sensor_ != nullptr; }
+  /// The EMF processor's memory (emf preset), else null.
+  const EmfMemory* Emf() const { return emf_.get(); }
   /// The settings the active protocol listens at (the firmware's while it boots).
   LineSettings Line() const;
 
@@ -72,10 +75,12 @@ class Instrument final : private Host {
   void Changed() override { stateChanged_ = true; }
   void EnterBootLoader(int component) override;
   void LoadPc(int component, std::uint32_t address) override;
+  void EnterEmfBootLoader(int component, std::uint32_t baud) override;
+  void StartEmfApplication() override;
 
   Host& AsHost() { return *this; }
 
-  enum class Switch : std::uint8_t { kNone, kBootLoader, kLeaveBootLoader };
+  enum class Switch : std::uint8_t { kNone, kBootLoader, kLeaveBootLoader, kEmfBootLoader, kEmfApplication };
 
   void PowerOn(bool bootKeyHeld);
   std::unique_ptr<Protocol> MakeFirmware();
@@ -85,12 +90,16 @@ class Instrument final : private Host {
   FlashModel& MemoryOf(int component);
   std::uint32_t VersionAddressOf(int component) const;
   void RefreshVersions();
+  bool MainFirmwareRuns() const;
+  void ApplyEmfSwitch(Switch what);
+  void StartEmfBootLoader(int component, LineSettings line, SimTick startMs);
 
   InstrumentConfig config_;
   FaultPlan faults_;
   const platform::Clock& clock_;
   std::unique_ptr<FlashModel> main_;
   std::unique_ptr<FlashModel> sensor_;
+  std::unique_ptr<EmfMemory> emf_;
   std::unique_ptr<Protocol> protocol_;
   SimState state_;
   std::deque<OutputChunk> output_;
@@ -98,6 +107,7 @@ class Instrument final : private Host {
   Switch pending_ = Switch::kNone;
   int pendingComponent_ = 0;
   std::uint32_t pendingAddress_ = 0;
+  std::uint32_t pendingBaud_ = 0;  // rate of the EMF boot loader being entered
   std::optional<SimTick> bootAt_;  // the firmware comes up then
   std::uint64_t flashWork_ = 0;    // erases + programs at the last TakeFlashChanged
   bool stateChanged_ = true;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/announcement.h"
+#include "sim/emf_config.h"
 #include "sim/host.h"
 #include "sim/image_builder.h"
 #include "sim/line_settings.h"
@@ -58,6 +59,9 @@ struct InstrumentConfig {
   SimTick bootMs = 3000;  ///< from load PC until the firmware is up and reports
   /// Set for a WinCE instrument: its firmware also takes files (wince_firmware.h).
   std::optional<WinceConfig> wince;
+  /// An EMF processor with its XMODEM boot loader holds the firmware instead
+  /// of the MSP430 of `main` (the emf preset).
+  std::optional<EmfConfig> emf;
 };
 
 }  // namespace sim

@@ -61,16 +61,35 @@ InstrumentConfig WincePreset() {
   return config;
 }
 
+// An instrument whose firmware is a binary image in an EMF processor, which
+// its boot loader takes by XMODEM-CRC. The image at power-on is built from
+// the recipe of `main` (version and code size); the MSP430 part of `main`
+// only answers the MSP430 commands of the text protocol, which this
+// instrument's updates do not use.
+InstrumentConfig EmfPreset() {
+  InstrumentConfig config;
+  config.preset = "emf";
+  config.main.part = FindPart("f5438");
+  config.main.firmware = {"1.00", 0x5C00, 0x5C10, 0x2000, 0, false};
+  config.emf = EmfConfig{};
+  config.firmware.line = {9600, 2, false};
+  config.firmware.pcbNumber = "40200.100";
+  config.firmware.deviceNumber = "40200.000";
+  config.firmware.serialNumber = "41000077";
+  return config;
+}
+
 struct PresetEntry {
   std::string_view name;
   InstrumentConfig (*make)();
 };
 
-constexpr std::array<PresetEntry, 4> kPresets{{
+constexpr std::array<PresetEntry, 5> kPresets{{
     {"msp430-classic", &ClassicPreset},
     {"msp430-5xx", &FiveXxPreset},
     {"lab", &LabPreset},
     {"wince", &WincePreset},
+    {"emf", &EmfPreset},
 }};
 
 bool ParseNumber(std::string_view text, std::uint32_t& out) {
@@ -166,7 +185,14 @@ std::string SetAnnouncement(InstrumentConfig& c, std::string_view v) {
   return c.announcement ? "" : "announce must be h00h:TEXT, h11h:TEXT or h,,h:TEXT";
 }
 
-constexpr std::array<Key, 28> kKeys{{
+std::string SetEmfBootLoaderVersion(InstrumentConfig& c, std::string_view v) {
+  if (!c.emf) return "bootloader_version is for the emf preset";
+  if (v.empty()) return "bootloader_version needs a version text";
+  c.emf->bootLoaderVersion = v;
+  return "";
+}
+
+constexpr std::array<Key, 30> kKeys{{
   {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438",
    [](InstrumentConfig& c, std::string_view v) { return SetPart(c.main, v); }},
   {"version", "firmware version in the instrument's flash at power-on",
@@ -232,6 +258,11 @@ constexpr std::array<Key, 28> kKeys{{
      if (error.empty() && v == "2") error = "reject_text 2 would ask for the block again";
      if (error.empty()) c.wince->rejectText = v;
      return error; }},
+  {"bootloader_version", "emf: answer (reply 251) to A.2051; from 1.06 on commands need the 5836 line",
+   &SetEmfBootLoaderVersion},
+  {"bootloader_start_ms", "emf: milliseconds from the answer to A.1250#d until its boot loader listens",
+   [](InstrumentConfig& c, std::string_view v) {
+     return c.emf ? SetMs(c.emf->startMs, v) : std::string("bootloader_start_ms is for the emf preset"); }},
 }};
 // clang-format on
 
