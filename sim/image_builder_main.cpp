@@ -1,22 +1,26 @@
-// instrument-image: writes the firmware images (TI-TXT) that the simulator's
-// presets and the sample installations use.
+// instrument-image: writes the firmware images (TI-TXT; S-records for a .mot
+// file, Intel HEX for a .hex file) that the simulator's presets and the sample
+// installations use.
 //
 //   instrument-image firmware --layout PRESET [--version V] [--version-address A]
 //                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE
 //   instrument-image patch -o FILE
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "sim/image_builder.h"
+#include "sim/image_formats.h"
 #include "sim/presets.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab [--version V]\n"
+    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab|m16|pic32 [--version V]\n"
     "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE\n"
+    "       (FILE ending in .mot: S-records, .hex: Intel HEX, anything else: TI-TXT)\n"
     "       instrument-image patch -o FILE\n";
 
 bool ParseNumber(const std::string& text, std::uint32_t& out) {
@@ -73,6 +77,16 @@ int WriteText(const std::string& path, const std::string& text) {
   return std::fclose(file) == 0 && ok ? 0 : 1;
 }
 
+// The text format that the output file's extension asks for.
+std::string ImageText(const std::string& path, const sim::MemoryImage& image) {
+  const std::size_t dot = path.find_last_of('.');
+  std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".mot") return sim::ToSRecords(image);
+  if (extension == ".hex") return sim::ToIntelHex(image);
+  return sim::ToTiTxt(image);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,5 +100,5 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  return WriteText(output, sim::ToTiTxt(sim::BuildFirmwareImage(recipe)));
+  return WriteText(output, ImageText(output, sim::BuildFirmwareImage(recipe)));
 }
