@@ -117,3 +117,21 @@ EXPORT int M16Upd_Deinit() {
 }
 
 }  // extern "C"
+
+// The same seven functions under the decorated names of the Windows library.
+// '$' stands for '@' here, because the linker takes "@@" for a symbol
+// version; decorate-exports turns them into '@' after the link.
+#define DECORATED(placeholder, function) \
+  asm(".globl \"" placeholder            \
+      "\"\n"                             \
+      ".type \"" placeholder             \
+      "\", @function\n"                  \
+      ".set \"" placeholder "\", " #function "\n")
+
+DECORATED("?M16Upd_Init$$YAHH$Z", M16Upd_Init);
+DECORATED("?M16Upd_IsBTLActive$$YAHXZ", M16Upd_IsBTLActive);
+DECORATED("?M16Upd_Clear$$YAHXZ", M16Upd_Clear);
+DECORATED("?M16Upd_Program$$YAHPB_WHP6AXH$Z$Z", M16Upd_Program);
+DECORATED("?M16Upd_MakeValid$$YAHXZ", M16Upd_MakeValid);
+DECORATED("?M16Upd_ExitAndStartApplication$$YAHXZ", M16Upd_ExitAndStartApplication);
+DECORATED("?M16Upd_Deinit$$YAHXZ", M16Upd_Deinit);
