@@ -121,12 +121,12 @@ EXPORT int M16Upd_Deinit() {
 // The same seven functions under the decorated names of the Windows library.
 // '$' stands for '@' here, because the linker takes "@@" for a symbol
 // version; decorate-exports turns them into '@' after the link.
-#define DECORATED(placeholder, function) \
-  asm(".globl \"" placeholder            \
-      "\"\n"                             \
-      ".type \"" placeholder             \
-      "\", @function\n"                  \
+// clang-format off
+#define DECORATED(placeholder, function)            \
+  asm(".globl \"" placeholder "\"\n"                \
+      ".type \"" placeholder "\", @function\n"      \
       ".set \"" placeholder "\", " #function "\n")
+// clang-format on
 
 DECORATED("?M16Upd_Init$$YAHH$Z", M16Upd_Init);
 DECORATED("?M16Upd_IsBTLActive$$YAHXZ", M16Upd_IsBTLActive);
