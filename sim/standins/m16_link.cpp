@@ -48,9 +48,10 @@ LinkResult M16Link::Transact(std::uint8_t command, const std::vector<std::uint8_
   do {
     byte = line_.Read(timeoutMs);
   } while (byte && *byte != kResponse);
+  if (!byte) return LinkResult::kNoAnswer;
   const auto status = line_.Read(kAnswerMs);
   const auto length = line_.Read(kAnswerMs);
-  if (!byte || !status || !length) return LinkResult::kNoAnswer;
+  if (!status || !length) return LinkResult::kNoAnswer;
   std::vector<std::uint8_t> body{*status, *length};
   for (int i = 0; i <= *length; ++i) {
     const auto next = line_.Read(kAnswerMs);

@@ -13,6 +13,8 @@
 namespace standin {
 namespace {
 
+constexpr int kWriteStallMs = 2000;
+
 speed_t Speed(std::uint32_t baud) {
   switch (baud) {
     case 1200:
@@ -63,7 +65,9 @@ std::unique_ptr<ToolLine> ToolLine::Open(const std::string& path, std::uint32_t 
     error = "unsupported baud rate " + std::to_string(baud);
     return nullptr;
   }
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  // Non-blocking: the line settings (VMIN) belong to the device and may be
+  // anything another program left there; waits are done with poll().
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     error = path + ": " + std::strerror(errno);
     return nullptr;
@@ -101,6 +105,11 @@ bool ToolLine::Write(std::span<const std::uint8_t> bytes) {
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      pollfd fd{fd_, POLLOUT, 0};
+      if (::poll(&fd, 1, kWriteStallMs) <= 0) return false;  // the line takes nothing
+      continue;
+    }
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
