@@ -76,3 +76,20 @@ make_installation msp430-classic "3,2,4,1,0" 28101 "Meter C1" MC1.TXT @1080 F16C
 "$image" patch -o "$here/msp430-classic/Patch.TXT"
 make_installation msp430-5xx "4,3,2,1,0" 61005 "Meter F5" MF5.TXT @5C00 5438 msp430-5xx 2.10
 make_installation lab "3,2,4,1,0" 70100 "Lab L1" LABXXX.TXT @5C00 5438 lab 3.10
+
+# Instruments programmed by the maker's updater library or programming tools
+# (the stand-ins are built into the updater's own folder). The marker is the
+# start of the firmware file's first data record, with the version right
+# behind it, so it carries no line end.
+make_tool_installation() {  # folder, baud list, device number, name, file, marker, layout, version
+  local dir="$here/$1"
+  mkdir -p "$dir"
+  update_ini "$dir" "$2"
+  { device_block "$3" "$4" "$5" "$6" 0 | sed 's/^\(SWKenn2=.*\)\\r\\n$/\1/; s/^FlashErase2=.*/FlashErase2=/'; echo; texts; } |
+    write_crlf "$dir/ProgDevice.ini"
+  cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$dir/"
+  "$image" firmware --layout "$7" --version "$8" -o "$dir/$5"
+}
+
+make_tool_installation m16 "4,3,2,1,0" 41600 "Meter M16" M16FW.MOT S1138000 m16 1.10
+make_tool_installation pic32 "3,4,2,1,0" 53200 "Meter P32" P32FW.HEX :10400000 pic32 2.10
