@@ -151,6 +151,7 @@ void FirmwareProtocol::EntryCommand(std::string_view) {
   const BslFamily family = main_.Part().family;
   if (family == BslFamily::kM16 || family == BslFamily::kPic32) host_.EnterBootLoader(0);
 }
+
 void FirmwareProtocol::Silent(std::string_view) {}
 void FirmwareProtocol::PcbNumber(std::string_view) {
   Numbered(config_.firmware.replies[0], Value(config_.firmware.pcbNumber));
