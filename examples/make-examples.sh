@@ -117,3 +117,19 @@ cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$wince/"
 # the boot loader runs at 115200 bit/s.
 make_installation emf "3,2,4,1,0" 40200 "Meter E1" EMF1.BIN EMF-Version 0 emf 1.10
 cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$here/emf/"
+# Instruments programmed by the maker's updater library or programming tools
+# (the stand-ins are built into the updater's own folder). The marker is the
+# start of the firmware file's first data record, with the version right
+# behind it, so it carries no line end.
+make_tool_installation() {  # folder, baud list, device number, name, file, marker, layout, version
+  local dir="$here/$1"
+  mkdir -p "$dir"
+  update_ini "$dir" "$2"
+  { device_block "$3" "$4" "$5" "$6" 0 | sed 's/^\(SWKenn2=.*\)\\r\\n$/\1/; s/^FlashErase2=.*/FlashErase2=/'; echo; texts; } |
+    write_crlf "$dir/ProgDevice.ini"
+  cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$dir/"
+  "$image" firmware --layout "$7" --version "$8" -o "$dir/$5"
+}
+
+make_tool_installation m16 "4,3,2,1,0" 41600 "Meter M16" M16FW.MOT S1138000 m16 1.10
+make_tool_installation pic32 "3,4,2,1,0" 53200 "Meter P32" P32FW.HEX :10400000 pic32 2.10

@@ -33,7 +33,7 @@ const FirmwareProtocol::Command* FirmwareProtocol::FindCommand(char letter, int 
       {'A', 2001, &F::SoftwareVersion},
       {'A', 4001, &F::SerialNumber},
       {'A', 2100, &F::StartupVersion},
-      {'A', 1200, &F::Ack},            // entry into the loaders of other families
+      {'A', 1200, &F::EntryCommand},   // entry into the loaders of other families
       {'A', 1230, &F::Ack},
       {'A', 1231, &F::Ack},
       {'A', 1500, &F::Ack},
@@ -146,6 +146,15 @@ void FirmwareProtocol::Numbered(int number, std::string_view text) {
 }
 
 void FirmwareProtocol::Ack(std::string_view) { Acknowledge(); }
+
+// The processors programmed by the external library and tools leave for their
+// boot loader on the entry command; the updater then hands the line over.
+void FirmwareProtocol::EntryCommand(std::string_view) {
+  Acknowledge();
+  const BslFamily family = main_.Part().family;
+  if (family == BslFamily::kM16 || family == BslFamily::kPic32) host_.EnterBootLoader(0);
+}
+
 void FirmwareProtocol::Silent(std::string_view) {}
 void FirmwareProtocol::PcbNumber(std::string_view) {
   Numbered(config_.firmware.replies[0], Value(config_.firmware.pcbNumber));

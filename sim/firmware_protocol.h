@@ -41,6 +41,7 @@ class FirmwareProtocol final : public Protocol {
   std::string Value(std::string_view value) const;
 
   void Ack(std::string_view);
+  void EntryCommand(std::string_view);
   void Silent(std::string_view);
   void PcbNumber(std::string_view);
   void DeviceNumber(std::string_view);

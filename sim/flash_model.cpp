@@ -22,7 +22,7 @@ FlashModel::FlashModel(const PartGeometry& part)
     bytes_[kClassicIdAddress + 1] = static_cast<std::uint8_t>(part.chipId);
     bytes_[kClassicVersionAddress] = static_cast<std::uint8_t>(part.bslVersion >> 8);
     bytes_[kClassicVersionAddress + 1] = static_cast<std::uint8_t>(part.bslVersion);
-  } else {
+  } else if (part.family == BslFamily::k5xx) {
     const std::uint8_t descriptor[] = {0x06, 0x06, 0x00, 0x00, static_cast<std::uint8_t>(part.chipId),
                                        static_cast<std::uint8_t>(part.chipId >> 8), 0x10, 0x10};
     std::copy(std::begin(descriptor), std::end(descriptor), bytes_.begin() + k5xxDescriptorAddress);

@@ -1,11 +1,13 @@
-// instrument-image: writes the firmware images (TI-TXT, or binary for the emf
-// layout) that the simulator's presets and the sample installations use.
+// instrument-image: writes the firmware images (TI-TXT; S-records for a .mot
+// file, Intel HEX for a .hex file; binary for the emf layout) that the
+// simulator's presets and the sample installations use.
 //
 //   instrument-image firmware --layout PRESET [--version V] [--version-address A]
 //                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE
 //   (--layout emf writes the .BIN image of sim/emf_image.h from --version and --code-size)
 //   instrument-image patch -o FILE
 //   instrument-image wince --size N [--version V] -o FILE
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -13,14 +15,16 @@
 
 #include "sim/emf_image.h"
 #include "sim/image_builder.h"
+#include "sim/image_formats.h"
 #include "sim/presets.h"
 #include "sim/wince_image.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab|emf [--version V]\n"
+    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab|emf|m16|pic32 [--version V]\n"
     "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE\n"
+    "       (FILE ending in .mot: S-records, .hex: Intel HEX, anything else: TI-TXT; binary for emf)\n"
     "       instrument-image patch -o FILE\n"
     "       instrument-image wince --size N [--version V] -o FILE\n";
 
@@ -99,6 +103,16 @@ int WriteText(const std::string& path, const std::string& text) {
   return std::fclose(file) == 0 && ok ? 0 : 1;
 }
 
+// The text format that the output file's extension asks for.
+std::string ImageText(const std::string& path, const sim::MemoryImage& image) {
+  const std::size_t dot = path.find_last_of('.');
+  std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".mot") return sim::ToSRecords(image);
+  if (extension == ".hex") return sim::ToIntelHex(image);
+  return sim::ToTiTxt(image);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,5 +140,5 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> image = sim::BuildEmfImage(recipe);
     return WriteText(output, std::string(image.begin(), image.end()));
   }
-  return WriteText(output, sim::ToTiTxt(sim::BuildFirmwareImage(recipe)));
+  return WriteText(output, ImageText(output, sim::BuildFirmwareImage(recipe)));
 }

@@ -8,6 +8,8 @@
 #include "sim/firmware_check.h"
 #include "sim/firmware_protocol.h"
 #include "sim/wince_firmware.h"
+#include "sim/m16_boot_loader.h"
+#include "sim/pic32_boot_loader.h"
 
 namespace sim {
 namespace {
@@ -153,6 +155,10 @@ void Instrument::StartBootLoader(int component) {
   FlashModel& memory = MemoryOf(component);
   if (memory.Part().family == BslFamily::kClassic) {
     protocol_ = std::make_unique<ClassicBsl>(AsHost(), memory, component);
+  } else if (memory.Part().family == BslFamily::kM16) {
+    protocol_ = std::make_unique<M16BootLoader>(AsHost(), memory, component);
+  } else if (memory.Part().family == BslFamily::kPic32) {
+    protocol_ = std::make_unique<Pic32BootLoader>(AsHost(), memory, component);
   } else {
     protocol_ = std::make_unique<Bsl5xx>(AsHost(), memory, component);
   }

@@ -5,7 +5,7 @@
 
 namespace sim {
 
-enum class BslFamily : std::uint8_t { kClassic, k5xx };
+enum class BslFamily : std::uint8_t { kClassic, k5xx, kM16, kPic32 };
 
 /// A memory range [start, end) erased in segments of `segment` bytes
 /// (segment 0: not flash).
@@ -29,7 +29,8 @@ struct PartGeometry {
 };
 
 /// The part of that name, or nullptr. Names: f149 (BSL 1.10), f449 (1.40),
-/// f1611 (1.60), f2618 (2.12, above 64 KB), f5438 (5xx/6xx).
+/// f1611 (1.60), f2618 (2.12, above 64 KB), f5438 (5xx/6xx); m16 and pic32
+/// (the processors behind the external updater library and tools).
 const PartGeometry* FindPart(std::string_view name);
 
 /// Word of the interrupt vector table that holds the reset vector, and the

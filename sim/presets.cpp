@@ -79,17 +79,48 @@ InstrumentConfig EmfPreset() {
   return config;
 }
 
+// An instrument programmed from Motorola S-records through the maker's
+// updater library (or the HEXLoad tool): the entry command A.1200 hands the
+// line to its boot loader.
+InstrumentConfig M16Preset() {
+  InstrumentConfig config;
+  config.preset = "m16";
+  config.main.part = FindPart("m16");
+  config.main.firmware = {"1.00", 0x8000, 0x8010, 0x1000, 0, false};
+  config.firmware.line = {19200, 2, false};
+  config.firmware.pcbNumber = "41600.100";
+  config.firmware.deviceNumber = "41600.000";
+  config.firmware.serialNumber = "16011234";
+  return config;
+}
+
+// An instrument programmed from Intel HEX files through the PIC32 tool.
+InstrumentConfig Pic32Preset() {
+  InstrumentConfig config;
+  config.preset = "pic32";
+  config.main.part = FindPart("pic32");
+  config.main.firmware = {"2.00", 0x4000, 0x4010, 0x1000, 0, false};
+  config.firmware.line = {9600, 2, false};
+  config.firmware.replies = {203, 200, 201, 205};
+  config.firmware.pcbNumber = "53200.100";
+  config.firmware.deviceNumber = "53200.000";
+  config.firmware.serialNumber = "32020077";
+  return config;
+}
+
 struct PresetEntry {
   std::string_view name;
   InstrumentConfig (*make)();
 };
 
-constexpr std::array<PresetEntry, 5> kPresets{{
+constexpr std::array<PresetEntry, 7> kPresets{{
     {"msp430-classic", &ClassicPreset},
     {"msp430-5xx", &FiveXxPreset},
     {"lab", &LabPreset},
     {"wince", &WincePreset},
     {"emf", &EmfPreset},
+    {"m16", &M16Preset},
+    {"pic32", &Pic32Preset},
 }};
 
 bool ParseNumber(std::string_view text, std::uint32_t& out) {
@@ -193,7 +224,7 @@ std::string SetEmfBootLoaderVersion(InstrumentConfig& c, std::string_view v) {
 }
 
 constexpr std::array<Key, 30> kKeys{{
-  {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438",
+  {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438, m16, pic32",
    [](InstrumentConfig& c, std::string_view v) { return SetPart(c.main, v); }},
   {"version", "firmware version in the instrument's flash at power-on",
    [](InstrumentConfig& c, std::string_view v) { c.main.firmware.version = v; return std::string(); }},

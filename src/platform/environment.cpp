@@ -43,4 +43,9 @@ std::string ExecutableDirectory() {
   return cut == 0 ? std::string("/") : path.substr(0, cut);
 }
 
+bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
+  if (name.empty() || name.find('=') != std::string::npos) return false;
+  return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
 }  // namespace platform

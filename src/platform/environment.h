@@ -1,6 +1,6 @@
 #pragma once
 // What the start-up needs to know about the process's surroundings.
-// Thread-safe, never throws.
+// Thread-safe (except SetEnvironmentVariable), never throws.
 #include <string>
 #include <string_view>
 
@@ -17,5 +17,11 @@ std::string CurrentDirectory();
 /// The directory of the running executable (from /proc/self/exe), or the
 /// working directory when it cannot be determined.
 std::string ExecutableDirectory();
+
+/// Sets (or replaces) a variable of this process's environment, for what
+/// runs in the process itself, such as a loaded library that reads
+/// UPDATER_PORTS. Not safe while another thread reads the environment.
+/// False when the name is empty or contains '='.
+bool SetEnvironmentVariable(const std::string& name, const std::string& value);
 
 }  // namespace platform
