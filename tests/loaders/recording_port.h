@@ -47,6 +47,7 @@ class RecordingPort final : public LoaderPort {
   void ChangeHandShake(serial::HandshakeTag handshake) override { inner_.ChangeHandShake(handshake); }
   void SaveLastV24Parameter() override { inner_.SaveLastV24Parameter(); }
   void LoadLastV24Parameter() override { inner_.LoadLastV24Parameter(); }
+  serial::BaudTag LineBaud() const override { return inner_.LineBaud(); }
   std::string Describe() const override { return inner_.Describe(); }
 
  private:
