@@ -76,3 +76,39 @@ make_installation msp430-classic "3,2,4,1,0" 28101 "Meter C1" MC1.TXT @1080 F16C
 "$image" patch -o "$here/msp430-classic/Patch.TXT"
 make_installation msp430-5xx "4,3,2,1,0" 61005 "Meter F5" MF5.TXT @5C00 5438 msp430-5xx 2.10
 make_installation lab "3,2,4,1,0" 70100 "Lab L1" LABXXX.TXT @5C00 5438 lab 3.10
+
+# The WinCE installation: the application, a library, the start-up program
+# (whose presence makes the updater ask the instrument's start-up version with
+# A.2100, and which must not come first among the further files) and a data
+# file, all copied by the file transfer. The version marker is the key of the
+# programs' version resource, without a line end.
+wince_block() {
+  cat <<INI
+DevStartCmd=1
+DeviceNrDef=52300
+DeviceNr=52300
+DeviceName=Meter W1
+ProgFile1=
+ProgFile2=WINCEAPP.EXE,HELPER.DLL,TARVOSTARTUP.EXE,SETTINGS.DAT
+ProgFile3=
+SWKenn1=
+SWKenn2=FileVersion
+SWKenn3=
+BootLoadKenn=
+FlashErase1=
+FlashErase2=
+FlashErase3=
+ProgDefFile=
+ProzTyp=0
+INI
+}
+
+wince="$here/wince"
+mkdir -p "$wince"
+update_ini "$wince" "3,2,4,1,0"
+{ wince_block; echo; texts; } | write_crlf "$wince/ProgDevice.ini"
+cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$wince/"
+"$image" wince --size 40000 --version 4.20 -o "$wince/WINCEAPP.EXE"
+"$image" wince --size 9000 --version 4.15 -o "$wince/HELPER.DLL"
+"$image" wince --size 6000 --version 1.10 -o "$wince/TARVOSTARTUP.EXE"
+"$image" wince --size 4500 -o "$wince/SETTINGS.DAT"

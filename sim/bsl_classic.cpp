@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string_view>
 
 #include "sim/checksums.h"
 #include "sim/command_table.h"
@@ -254,11 +256,35 @@ ClassicBsl::Outcome ClassicBsl::TxVersion(FaultKind fault) {
   return Outcome::kAnswered;
 }
 
+// D1 D2 of the baud-rate command for each family's clock module and each
+// rate (TI SLAU319, "MSP430 Programming With the Bootloader", Change Baud
+// Rate): DCOCTL/BCSCTL1 on 1xx and 2xx, SCFI0/SCFI1 on 4xx.
+namespace {
+std::optional<std::array<std::uint8_t, 2>> ClockSetting(std::string_view part, std::uint8_t rateIndex) {
+  static constexpr std::array<std::array<std::uint8_t, 2>, 3> k1xx{{{0x80, 0x85}, {0xE0, 0x86}, {0xE0, 0x87}}};
+  static constexpr std::array<std::array<std::uint8_t, 2>, 3> k2xx{{{0x80, 0x88}, {0x00, 0x8B}, {0x80, 0x8C}}};
+  static constexpr std::array<std::array<std::uint8_t, 2>, 3> k4xx{{{0x00, 0x98}, {0x00, 0xB0}, {0x00, 0xC8}}};
+  if (rateIndex >= 3 || part.size() < 2) return std::nullopt;
+  switch (part[1]) {  // "f1611" -> '1'
+    case '1': return k1xx[rateIndex];
+    case '2': return k2xx[rateIndex];
+    case '4': return k4xx[rateIndex];
+    default: return std::nullopt;
+  }
+}
+}  // namespace
+
 ClassicBsl::Outcome ClassicBsl::ChangeBaud(FaultKind fault) {
   static constexpr std::array<std::uint32_t, 3> kRates{9600, 19200, 38400};
   if (memory_.Part().bslVersion < 0x0160 || frame_[6] >= kRates.size()) return Outcome::kNak;
   SendAck(fault);  // still at the old rate
   line_.baud = kRates[frame_[6]];
+  const auto clock = ClockSetting(memory_.Part().name, frame_[6]);
+  if (!clock || (*clock)[0] != frame_[4] || (*clock)[1] != frame_[5]) {
+    // The processor now runs at a clock its UART was not set up for: from
+    // here on neither side understands the other at any rate.
+    line_.baud = kNoRate;
+  }
   return Outcome::kAnswered;
 }
 

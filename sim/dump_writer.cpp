@@ -1,6 +1,7 @@
 #include "sim/dump_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -42,6 +43,15 @@ void Field(std::string& out, const char* name, const std::string& value) {
   out += "  \"" + std::string(name) + "\": " + value + ",\n";
 }
 
+std::string WinceFileJson(const WinceFile& file) {
+  return "{\"name\": " + Quoted(file.name) + ", \"header\": " + Quoted(file.header) +
+         ", \"dos_date_time\": " + std::to_string(file.dosDateTime) + ", \"date\": " +
+         Quoted(DosDateTimeText(file.dosDateTime)) + ", \"size\": " + std::to_string(file.size) +
+         ", \"received\": " + std::to_string(file.data.size()) + ", \"blocks\": " + std::to_string(file.blocks) +
+         ", \"status\": " + Quoted(std::string(StatusName(file.status))) + ", \"dump\": " +
+         Quoted(WinceDumpName(file.name)) + "}";
+}
+
 }  // namespace
 
 std::string StateJson(const Instrument& instrument) {
@@ -61,6 +71,11 @@ std::string StateJson(const Instrument& instrument) {
   list = "[";
   for (std::size_t i = 0; i < s.labFiles.size(); ++i) list += (i ? ", " : "") + Quoted(s.labFiles[i].name);
   Field(out, "lab_files", list + "]");
+  Field(out, "line_baud", std::to_string(instrument.Line().baud));
+  Field(out, "startup_version", Quoted(s.winceStartup));
+  list = "[";
+  for (std::size_t i = 0; i < s.winceFiles.size(); ++i) list += (i ? ", " : "") + WinceFileJson(s.winceFiles[i]);
+  Field(out, "wince_files", list + "]");
   out += "  \"counters\": {\"frames\": " + std::to_string(n.frames) + ", \"acks\": " + std::to_string(n.acks) +
          ", \"naks\": " + std::to_string(n.naks) + ", \"erases\": " + std::to_string(n.erases) +
          ", \"programs\": " + std::to_string(n.programs) + ", \"bad_frames\": " + std::to_string(n.badFrames) +
@@ -89,6 +104,17 @@ bool DumpWriter::WriteFile(const std::string& name, const void* data, std::size_
   return true;
 }
 
+bool DumpWriter::WriteWinceFiles(const std::vector<WinceFile>& files) const {
+  bool ok = true;
+  for (const WinceFile& file : files) {
+    if (file.status != WinceFile::Status::kComplete) continue;
+    const std::string folder = directory_ + "/wince";
+    if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    ok = WriteFile(WinceDumpName(file.name), file.data.data(), file.data.size()) && ok;
+  }
+  return ok;
+}
+
 bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
   bool ok = true;
   if (flash) {
@@ -101,6 +127,7 @@ bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
     for (const LabFile& file : instrument.Status().labFiles) {
       if (file.complete) ok = WriteFile(LabFileName(file.name), file.data.data(), file.data.size()) && ok;
     }
+    ok = WriteWinceFiles(instrument.Status().winceFiles) && ok;
   }
   const std::string json = StateJson(instrument);
   return WriteFile("state.json", json.data(), json.size()) && ok;

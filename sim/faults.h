@@ -4,8 +4,8 @@
 // A fault is written KIND:TARGET[@N][+]:
 //   KIND    nak | noack | badsum | corrupt | garbage | silence | refuse
 //   TARGET  a boot-loader command (sync, password, version, baud, erase,
-//           mass-erase, offset, rx, tx, loadpc) or a text command number
-//           (2001, or written as A.2001)
+//           mass-erase, offset, rx, tx, loadpc), a WinCE data frame (frame)
+//           or a text command number (2001, or written as A.2001)
 //   @N      the N-th occurrence of the target (1-based; default 1)
 //   +       that occurrence and every later one (default: only that one)
 // Occurrences are counted per target over the whole life of the instrument.

@@ -4,6 +4,7 @@
 //   instrument-image firmware --layout PRESET [--version V] [--version-address A]
 //                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE
 //   instrument-image patch -o FILE
+//   instrument-image wince --size N [--version V] -o FILE
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -11,13 +12,15 @@
 
 #include "sim/image_builder.h"
 #include "sim/presets.h"
+#include "sim/wince_image.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab [--version V]\n"
     "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE\n"
-    "       instrument-image patch -o FILE\n";
+    "       instrument-image patch -o FILE\n"
+    "       instrument-image wince --size N [--version V] -o FILE\n";
 
 bool ParseNumber(const std::string& text, std::uint32_t& out) {
   const bool hex = text.starts_with("0x") || text.starts_with("0X");
@@ -63,6 +66,25 @@ bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec&
   return haveLayout && args.size() % 2 == 1;
 }
 
+// A file of a WinCE installation; its content is seeded by the file's name.
+bool ParseWince(const std::vector<std::string>& args, sim::WinceFileSpec& spec, std::string& output) {
+  for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
+    const std::string& key = args[i];
+    const std::string& value = args[i + 1];
+    if (key == "--size" && ParseNumber(value, spec.size)) continue;
+    if (key == "--version") {
+      spec.version = value;
+    } else if (key == "-o") {
+      output = value;
+      spec.seed = value.substr(value.find_last_of('/') + 1);
+    } else {
+      std::fprintf(stderr, "instrument-image: bad %s %s\n", key.c_str(), value.c_str());
+      return false;
+    }
+  }
+  return args.size() % 2 == 1 && spec.size > 0 && !output.empty();
+}
+
 int WriteText(const std::string& path, const std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -80,6 +102,15 @@ int main(int argc, char** argv) {
   std::string output;
   if (args.size() == 3 && args[0] == "patch" && args[1] == "-o") {
     return WriteText(args[2], sim::ToTiTxt(sim::BuildPatchImage()));
+  }
+  if (!args.empty() && args[0] == "wince") {
+    sim::WinceFileSpec spec;
+    if (!ParseWince(args, spec, output)) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    const std::vector<std::uint8_t> bytes = sim::BuildWinceFile(spec);
+    return WriteText(output, std::string(bytes.begin(), bytes.end()));
   }
   sim::FirmwareImageSpec recipe;
   if (args.empty() || args[0] != "firmware" || !ParseFirmware(args, recipe, output) || output.empty()) {

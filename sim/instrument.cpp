@@ -7,6 +7,7 @@
 #include "sim/bsl_classic.h"
 #include "sim/firmware_check.h"
 #include "sim/firmware_protocol.h"
+#include "sim/wince_firmware.h"
 
 namespace sim {
 namespace {
@@ -38,10 +39,15 @@ void Instrument::PowerOn(bool bootKeyHeld) {
   if (bootKeyHeld || !HasRunnableFirmware(*main_, VersionAddressOf(0))) {
     StartBootLoader(0);
   } else {
-    protocol_ = std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
+    protocol_ = MakeFirmware();
     state_.firmwareRunning = true;
     state_.bootLoaderComponent = -1;
   }
+}
+
+std::unique_ptr<Protocol> Instrument::MakeFirmware() {
+  if (config_.wince) return std::make_unique<WinceFirmware>(AsHost(), config_, *main_, sensor_.get());
+  return std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
 }
 
 void Instrument::PowerCycle(bool bootKeyHeld) {
@@ -156,7 +162,7 @@ void Instrument::StartFirmware() {
   bootAt_.reset();
   if (!HasRunnableFirmware(*main_, VersionAddressOf(0))) return StartBootLoader(0);
   RefreshVersions();
-  protocol_ = std::make_unique<FirmwareProtocol>(AsHost(), config_, *main_, sensor_.get());
+  protocol_ = MakeFirmware();
   state_.firmwareRunning = true;
   state_.bootLoaderComponent = -1;
   stateChanged_ = true;
@@ -174,8 +180,12 @@ bool Instrument::TakeFlashChanged() {
   // Received Lab data files are kept with the flash.
   const auto labFiles = std::count_if(state_.labFiles.begin(), state_.labFiles.end(),
                                       [](const LabFile& file) { return file.complete; });
-  const std::uint64_t work =
-      std::uint64_t{state_.counters.erases} + state_.counters.programs + static_cast<std::uint64_t>(labFiles);
+  // So are the files copied to a WinCE instrument.
+  const auto winceFiles = std::count_if(state_.winceFiles.begin(), state_.winceFiles.end(), [](const WinceFile& file) {
+    return file.status == WinceFile::Status::kComplete;
+  });
+  const std::uint64_t work = std::uint64_t{state_.counters.erases} + state_.counters.programs +
+                             static_cast<std::uint64_t>(labFiles) + static_cast<std::uint64_t>(winceFiles);
   const bool changed = work != flashWork_;
   flashWork_ = work;
   return changed;

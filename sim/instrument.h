@@ -78,6 +78,7 @@ class Instrument final : private Host {
   enum class Switch : std::uint8_t { kNone, kBootLoader, kLeaveBootLoader };
 
   void PowerOn(bool bootKeyHeld);
+  std::unique_ptr<Protocol> MakeFirmware();
   void ApplySwitch();
   void StartBootLoader(int component);
   void StartFirmware();

@@ -14,6 +14,7 @@
 #include "sim/image_builder.h"
 #include "sim/line_settings.h"
 #include "sim/parts.h"
+#include "sim/wince_config.h"
 
 namespace sim {
 
@@ -55,6 +56,8 @@ struct InstrumentConfig {
   /// whatever rate the probe came; none when unset.
   std::optional<Announcement> announcement;
   SimTick bootMs = 3000;  ///< from load PC until the firmware is up and reports
+  /// Set for a WinCE instrument: its firmware also takes files (wince_firmware.h).
+  std::optional<WinceConfig> wince;
 };
 
 }  // namespace sim

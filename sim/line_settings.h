@@ -4,8 +4,10 @@
 
 namespace sim {
 
+inline constexpr std::uint32_t kNoRate = 0;
+
 struct LineSettings {
-  std::uint32_t baud = 9600;
+  std::uint32_t baud = 9600;  ///< kNoRate: a clock at which no rate of the other side fits
   std::uint8_t stopBits = 1;  ///< 1 or 2
   bool evenParity = false;    ///< a pty cannot carry parity, so it only counts for pacing
 

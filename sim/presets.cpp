@@ -44,15 +44,33 @@ InstrumentConfig LabPreset() {
   return config;
 }
 
+// A WinCE instrument: its application takes new files over the command line
+// (wince_firmware.h). The version it reports is kept, as on the other
+// presets, in the flash of its board processor.
+InstrumentConfig WincePreset() {
+  InstrumentConfig config;
+  config.preset = "wince";
+  config.main.part = FindPart("f1611");
+  config.main.firmware = {"4.10", 0x1080, 0x4000, 0x0400, 0, false};
+  config.firmware.line = {9600, 2, false};
+  config.firmware.pcbNumber = "52300.100";
+  config.firmware.deviceNumber = "52300.000";
+  config.firmware.serialNumber = "52000123";
+  config.firmware.startupVersion = "1.00";
+  config.wince = WinceConfig{};
+  return config;
+}
+
 struct PresetEntry {
   std::string_view name;
   InstrumentConfig (*make)();
 };
 
-constexpr std::array<PresetEntry, 3> kPresets{{
+constexpr std::array<PresetEntry, 4> kPresets{{
     {"msp430-classic", &ClassicPreset},
     {"msp430-5xx", &FiveXxPreset},
     {"lab", &LabPreset},
+    {"wince", &WincePreset},
 }};
 
 bool ParseNumber(std::string_view text, std::uint32_t& out) {
@@ -105,6 +123,7 @@ std::string SetSensor(InstrumentConfig& c, std::string_view v) {
 }
 
 std::string NeedSensor(InstrumentConfig& c) { return c.sensor ? "" : "set sensor=PART first"; }
+std::string NeedWince(InstrumentConfig& c) { return c.wince ? "" : "only the wince preset takes files"; }
 
 std::string SetStopBits(InstrumentConfig& c, std::string_view v) {
   if (v != "1" && v != "2") return "stop_bits must be 1 or 2";
@@ -147,7 +166,7 @@ std::string SetAnnouncement(InstrumentConfig& c, std::string_view v) {
   return c.announcement ? "" : "announce must be h00h:TEXT, h11h:TEXT or h,,h:TEXT";
 }
 
-constexpr std::array<Key, 26> kKeys{{
+constexpr std::array<Key, 28> kKeys{{
   {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438",
    [](InstrumentConfig& c, std::string_view v) { return SetPart(c.main, v); }},
   {"version", "firmware version in the instrument's flash at power-on",
@@ -203,6 +222,16 @@ constexpr std::array<Key, 26> kKeys{{
    [](InstrumentConfig& c, std::string_view v) { return SetMs(c.firmware.replyMs, v); }},
   {"self_update_ms", "milliseconds the instrument takes for A.2005",
    [](InstrumentConfig& c, std::string_view v) { return SetMs(c.firmware.selfUpdateMs, v); }},
+  {"rate_ack_ms", "wince: 0 acknowledges A.1300 at the old rate, then switches; N switches and acknowledges N ms later",
+   [](InstrumentConfig& c, std::string_view v) {
+     std::string error = NeedWince(c);
+     return error.empty() ? SetMs(c.wince->rateAckMs, v) : error; }},
+  {"reject_text", "wince: text of reply 261 when the instrument gives a file up (not 2)",
+   [](InstrumentConfig& c, std::string_view v) {
+     std::string error = NeedWince(c);
+     if (error.empty() && v == "2") error = "reject_text 2 would ask for the block again";
+     if (error.empty()) c.wince->rejectText = v;
+     return error; }},
 }};
 // clang-format on
 

@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "sim/wince_file.h"
+
 namespace sim {
 
 struct SimCounters {
-  std::uint32_t frames = 0;         ///< boot-loader frames received with a valid checksum
+  std::uint32_t frames = 0;         ///< boot-loader frames with a valid checksum, sound WinCE data frames
   std::uint32_t acks = 0;           ///< acknowledgements sent
   std::uint32_t naks = 0;           ///< negative acknowledgements and error replies sent
   std::uint32_t erases = 0;         ///< segment and mass erases carried out
@@ -33,6 +35,9 @@ struct SimState {
   int bootLoaderComponent = -1;      ///< component whose boot loader has the line
   std::vector<std::string> commands; ///< text commands received, without their line end
   std::vector<LabFile> labFiles;     ///< in the order they were announced
+  std::vector<WinceFile> winceFiles; ///< files copied to a WinCE instrument, in the order of their headers
+  std::string winceApplication;      ///< WinCE: version of the application copied last; empty: the flash's
+  std::string winceStartup;          ///< WinCE: version of its start-up program (answer to "A.2100")
   SimCounters counters;
 };
 

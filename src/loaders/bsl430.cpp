@@ -15,7 +15,6 @@ using namespace classic;
 constexpr long kEntryPauseMs = 8000;
 constexpr long kShortPauseMs = 1000;
 constexpr std::uint32_t kVectorSegment = 0xFE00;
-constexpr std::int32_t kChipF26F = 0xF26F;
 constexpr std::int32_t kChipF237 = 0xF237;
 constexpr std::int32_t kChipF427 = 0xF427;
 
@@ -25,6 +24,21 @@ std::uint8_t Hi(std::uint32_t v) { return static_cast<std::uint8_t>((v >> 8) & 0
 std::uint32_t Stored(const ImageBlock& b) { return b.address & 0xFFFF; }
 
 }  // namespace
+
+// The processor clock for 38400 bit/s belongs to the family's clock module
+// (TI SLAU319, "MSP430 Programming With the Bootloader", section Change Baud
+// Rate): D1 D2 are DCOCTL and BCSCTL1 on the 1xx and 2xx families (1xx: E0 87,
+// 2xx: 80 8C) and SCFI0 and SCFI1 of the FLL+ on the 4xx family (00 C8). A chip
+// at the wrong clock never answers the sync after the change. The family is
+// the chip identity's high byte: 0xF1.. 1xx, 0xF2.. 2xx; the 4xx values stay for
+// every other identity.
+ClockBytes ClockFor38400(std::int32_t chipId) {
+  switch ((chipId >> 8) & 0xFF) {
+    case 0xF1: return {0xE0, 0x87};
+    case 0xF2: return {0x80, 0x8C};
+    default: return {0x00, 0xC8};
+  }
+}
 
 T_BSL430::T_BSL430(const LoaderContext& context) : ctx_(context), session_(ctx_) {
   session_.steps = {
@@ -255,10 +269,9 @@ void T_BSL430::Baud() {
   ackHandler_ = &T_BSL430::AfterBaud;
   retryAction_ = &T_BSL430::Baud;
   session_.stepCode = 3;
-  const bool otherClock = chipId_ == kChipF26F || chipId_ == kChipF237;
-  const std::uint8_t normal[] = {0x00, 0xC8, 0x02, 0x58};
-  const std::uint8_t other[] = {0x80, 0x8C, 0x02, 0x58};
-  SendFrame(ChangeBaud, otherClock ? other : normal, 4);
+  const ClockBytes clock = ClockFor38400(chipId_);
+  const std::uint8_t payload[] = {clock.d1, clock.d2, 0x02, 0x58};
+  SendFrame(ChangeBaud, payload, 4);
 }
 
 void T_BSL430::Erase() {

@@ -29,6 +29,13 @@
 
 namespace loaders {
 
+/// D1 D2 of the classic baud-rate command for 38400 bit/s by chip identity.
+struct ClockBytes {
+  std::uint8_t d1, d2;
+  bool operator==(const ClockBytes&) const = default;
+};
+ClockBytes ClockFor38400(std::int32_t chipId);
+
 class T_BSL430 final : public ProgrammingLoader {
  public:
   explicit T_BSL430(const LoaderContext& context);

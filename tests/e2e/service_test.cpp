@@ -164,6 +164,25 @@ class BootLoaderProbeTest : public RunTest {
   BootLoaderProbeTest() : RunTest({0}) {}  // a boot loader listens at any rate
 };
 
+// A boot loader's announcement (10042) and a Lab answer (10044) start
+// programming without a click: neither menu may start a second conversation.
+TEST_F(BootLoaderProbeTest, ProgrammingStartedByTheInstrumentDisablesBothMenus) {
+  Install();
+  run_.Start();
+  static const char kAnnounced[] = "BSL";
+  const std::pair<std::int32_t, std::uintptr_t> events[] = {{EV_BOOT_FRAME, reinterpret_cast<std::uintptr_t>(kAnnounced)},
+                                                            {EV_LAB_ANSWER, 'Q'}};
+  for (const auto& [code, data] : events) {
+    SCOPED_TRACE(code);
+    run_.view.enabled[MenuItem::Programming] = true;
+    run_.view.enabled[MenuItem::LabXXX] = true;
+    run_.form->Events().PostMessage(code, data);
+    run_.form->ProcessEvents();
+    EXPECT_FALSE(run_.view.enabled[MenuItem::Programming]);
+    EXPECT_FALSE(run_.view.enabled[MenuItem::LabXXX]);
+  }
+}
+
 TEST_F(BootLoaderProbeTest, ALabInstrumentAnsweringTheProbeIsProgrammedThroughItsBootLoader) {
   Install();
   run_.instruments[0].onProbe = [](const std::string& bytes) {

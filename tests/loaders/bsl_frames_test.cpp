@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "loaders/bsl430.h"
 #include "loaders/bsl54xx430.h"
 #include "loaders/bsl_session.h"
 #include "loaders/loader_texts.h"
@@ -98,6 +99,16 @@ TEST(LoaderTexts, ResultCodesAndMessagesByStep) {
   const auto message = FileErrorMessage(TiTxtError::LineTooLong, "FW.TXT", 12, 1);
   EXPECT_NE(message.view().find("FW.TXT"), std::string_view::npos);
   EXPECT_NE(message.view().find("line 12"), std::string_view::npos);
+}
+
+// The clock of the baud-rate command follows the chip's family; the two
+// named 2xx chips and the 4xx family keep the bytes they always had.
+TEST(ClassicBaudChange, ClockBytesFollowTheChipFamily) {
+  const std::pair<std::int32_t, ClockBytes> cases[] = {
+      {0xF16C, {0xE0, 0x87}}, {0xF149, {0xE0, 0x87}}, {0xF26F, {0x80, 0x8C}}, {0xF237, {0x80, 0x8C}},
+      {0xF227, {0x80, 0x8C}}, {0xF427, {0x00, 0xC8}}, {0xF449, {0x00, 0xC8}}, {0x1234, {0x00, 0xC8}},
+  };
+  for (const auto& [chip, bytes] : cases) EXPECT_EQ(ClockFor38400(chip), bytes) << std::hex << chip;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "loaders/bsl430.h"
 #include "loaders/bsl54xx430.h"
 #include "loaders/loader_texts.h"
+#include "loaders/session_texts.h"
 #include "sim/image_builder.h"
 #include "sim/presets.h"
 #include "recording_port.h"
@@ -44,6 +45,7 @@ struct UpdateRun {
   int expectResult = 0;  // 0: success
   std::vector<std::uint32_t> erases = {};  // erased segments in order, when given
   std::int32_t startCmdIndex = 0;
+  int unplugAtWrite = 0;  // the adapter is unplugged at this binary write of the loader
 };
 
 /// Segment addresses from `high` down to `low`, 512 bytes apart.
@@ -122,6 +124,7 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
 
   updater.startCmdIndex = run.startCmdIndex;
   test::RecordingPort recorder(updater.Link(), run.five);
+  recorder.unplugAtWrite = run.unplugAtWrite;
   const LoaderContext context = updater.LoaderServices::Context(recorder, dir_);
   std::unique_ptr<ProgrammingLoader> loader = run.five ? Make<T_BSL_54XX_430>(context) : Make<T_BSL430>(context);
   const int result = loader->Program(Msp430Args{run.component, run.file, run.syncFirst, run.queryFirst});
@@ -130,6 +133,18 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
 
   if (!run.erases.empty()) {
     EXPECT_EQ(recorder.erases, run.erases);
+  }
+  if (run.unplugAtWrite != 0) {
+    // The run ends at once, well within one watchdog period, and says why.
+    EXPECT_EQ(result, 0);
+    const double endedAfter =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - recorder.unplugged).count();
+    EXPECT_LT(endedAfter * platform::TimeScale(), 5.0) << "seconds from the unplugging to the end of the run";
+    ASSERT_EQ(updater.view.boxes.size(), 1u);
+    EXPECT_EQ(updater.view.boxes[0], ConnectionLostText(updater.Link().Describe(), 1));
+    instrument.Stop();
+    EXPECT_FALSE(FlashHolds(instrument.Instrument().Memory(0), image)) << "the image was written after all";
+    return;
   }
   if (run.expectResult != 0) {
     EXPECT_EQ(result, 0);
@@ -198,6 +213,9 @@ const UpdateRun kRuns[] = {
     {.name = "FiveLab", .preset = "lab", .five = true, .flagA = true, .syncFirst = false, .queryFirst = false,
      .file = "LABXXX.TXT"},
     {.name = "FiveBadChecksumRecovered", .preset = "msp430-5xx", .faults = {"badsum:tx@2"}, .five = true},
+    // The USB adapter is pulled out in the middle of the data phase.
+    {.name = "ClassicAdapterUnplugged", .preset = "msp430-classic", .unplugAtWrite = 40},
+    {.name = "FiveAdapterUnplugged", .preset = "msp430-5xx", .five = true, .unplugAtWrite = 40},
 };
 
 INSTANTIATE_TEST_SUITE_P(Runs, Msp430EndToEnd, ::testing::ValuesIn(kRuns),

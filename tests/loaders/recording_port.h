@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "serial/com_port.h"
 #include "serial/v24_types.h"
 
 #include "loaders/loader_context.h"
@@ -23,13 +24,22 @@ class RecordingPort final : public LoaderPort {
   Clock::time_point firstWrite{}, lastRead{};
   double wireOut = 0, wireIn = 0;  ///< seconds of the loader's bytes and of the replies
 
+  /// From this binary write on (1 = the first), nothing is taken any more: the
+  /// adapter was unplugged. 0: never.
+  int unplugAtWrite = 0;
+  int binaryWrites = 0;
+  Clock::time_point unplugged{};  ///< when the first write was refused
+
   int Write(const std::uint8_t* data, int length) override {
+    if (Unplugged(++binaryWrites)) return serial::TComPort::kShortWrite;
     Note(data, length);
     if (firstWrite == Clock::time_point{}) firstWrite = Clock::now();
     wireOut += WireSeconds(length);
     return inner_.Write(data, length);
   }
-  int WriteText(const char* text) override { return inner_.WriteText(text); }
+  int WriteText(const char* text) override {
+    return Unplugged(binaryWrites) ? serial::TComPort::kShortWrite : inner_.WriteText(text);
+  }
   int Read(std::uint8_t* buffer, int size) override {
     const int n = inner_.Read(buffer, size);
     if (n > 0) {
@@ -51,6 +61,12 @@ class RecordingPort final : public LoaderPort {
   std::string Describe() const override { return inner_.Describe(); }
 
  private:
+  bool Unplugged(int writes) {
+    if (unplugAtWrite == 0 || writes < unplugAtWrite) return false;
+    if (unplugged == Clock::time_point{}) unplugged = Clock::now();
+    return true;
+  }
+
   void Note(const std::uint8_t* f, int length) {
     if (five_) {
       if (length >= 7 && f[3] == 0x12) erases.push_back(f[4] | f[5] << 8 | f[6] << 16);

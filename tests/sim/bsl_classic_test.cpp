@@ -95,10 +95,20 @@ TEST_F(ClassicBslTest, EraseNeedsTheKeyAndOddBlocksAreRefused) {
 
 TEST_F(ClassicBslTest, BaudChangeIsAcknowledgedAtTheOldRate) {
   ASSERT_EQ(Unlock(), Bytes{kAck});
-  EXPECT_EQ(Command(0x20, 0xC800, 0x5802), Bytes{kAck});
+  EXPECT_EQ(Command(0x20, 0x87E0, 0x5802), Bytes{kAck});  // D1 D2 = E0 87: the 1xx clock for 38400
   EXPECT_EQ(bench_.Device().Line().baud, 38400u);
   EXPECT_NE(bench_.Exchange(Bytes{0x80}, LineSettings{9600, 1, true}), Bytes{kAck});
   EXPECT_EQ(bench_.Exchange(Bytes{0x80}, LineSettings{38400, 1, true}), Bytes{kAck});
+}
+
+// The f1611 set to the 4xx family's clock: the acknowledgement still leaves at
+// the old rate, then its UART runs at a rate no side can meet.
+TEST_F(ClassicBslTest, BaudChangeWithAnotherFamilysClockGarblesTheLine) {
+  ASSERT_EQ(Unlock(), Bytes{kAck});
+  EXPECT_EQ(Command(0x20, 0xC800, 0x5802), Bytes{kAck});
+  for (const std::uint32_t rate : {9600u, 19200u, 38400u}) {
+    EXPECT_NE(bench_.Exchange(Bytes{0x80}, LineSettings{rate, 1, true}), Bytes{kAck}) << rate;
+  }
 }
 
 TEST_F(ClassicBslTest, LoadPcIntoTheBootLoaderRestartsItLocked) {

@@ -12,17 +12,16 @@ constexpr std::size_t kMinProgDefFileName = 5;
 
 }  // namespace
 
-void TWorkflow::TG77xProgrammingClick(int tag) {
-  View().EnableMenuItem(MenuItem::Programming, false);
-  ProgrammingMenu(tag, false);
-}
+void TWorkflow::TG77xProgrammingClick(int tag) { ProgrammingMenu(tag, false); }
 
-void TWorkflow::LabXXXClick() {
-  View().EnableMenuItem(MenuItem::LabXXX, false);
-  ProgrammingMenu(0, true);
-}
+void TWorkflow::LabXXXClick() { ProgrammingMenu(0, true); }
 
 void TWorkflow::ProgrammingMenu(int model, bool lab) {
+  // One conversation on the port at a time: however programming starts (a
+  // click, a boot loader's or a Lab instrument's announcement), neither menu
+  // may start a second one while loader waits keep the window usable.
+  View().EnableMenuItem(MenuItem::Programming, false);
+  View().EnableMenuItem(MenuItem::LabXXX, false);
   const std::vector<DeviceProfile>& table = Profiles().Table;
   if (lab && labModel_ == 'Q' && table.size() > 1) model = 1;
   if (model < 0 || static_cast<std::size_t>(model) >= table.size()) return;
