@@ -24,7 +24,9 @@ std::uint8_t Crc8(std::span<const std::uint8_t> data) {
   for (const std::uint8_t byte : data) {
     crc ^= byte;
     for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 0x80) != 0 ? static_cast<std::uint8_t>((crc << 1) ^ kPolynomial) : static_cast<std::uint8_t>(crc << 1);
+      const bool top = (crc & 0x80) != 0;
+      crc = static_cast<std::uint8_t>(crc << 1);
+      if (top) crc ^= kPolynomial;
     }
   }
   return crc;
@@ -74,7 +76,8 @@ std::uint32_t DosDateTime(const std::tm& local) {
            static_cast<std::uint32_t>(23 << 11 | 59 << 5 | 29);
   }
   const auto date = static_cast<std::uint32_t>((year - kDosFirstYear) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
-  const auto time = static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | std::min(local.tm_sec, 59) / 2);
+  const int seconds = std::min(local.tm_sec, 59);  // a leap second stays in its minute
+  const auto time = static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | seconds / 2);
   return date << 16 | time;
 }
 

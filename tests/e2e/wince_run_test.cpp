@@ -63,7 +63,8 @@ void Update(WinCERun& run, const std::vector<std::string>& faults, const std::st
   ::setenv("UPDATER_PORTS", sim.Pty().c_str(), 1);
   std::ostringstream out;
   std::istringstream in;
-  run.code = RunConsole(options, updater::Installation{run.install.Path(), run.install.Path()}, {out, in, false, false});
+  const updater::Installation installation{run.install.Path(), run.install.Path()};
+  run.code = RunConsole(options, installation, {out, in, false, false});
   ::unsetenv("UPDATER_PORTS");
   AwaitCommand(run.dump, lastCommand);
   sim.Stop();
@@ -111,7 +112,8 @@ TEST(WinCERun, SilenceFailsTheUpdate) {
 
 TEST(WinCERun, AMissingFurtherFileIsNamedAndNothingIsCopied) {
   WinCERun run;
-  Update(run, {}, "A.2100", [](const std::filesystem::path& install) { std::filesystem::remove(install / "SETTINGS.DAT"); });
+  Update(run, {}, "A.2100",
+         [](const std::filesystem::path& install) { std::filesystem::remove(install / "SETTINGS.DAT"); });
   EXPECT_EQ(run.code, kExitFailed) << run.out;
   EXPECT_NE(run.out.find("File for the instrument not found: SETTINGS.DAT"), std::string::npos) << run.out;
   EXPECT_EQ(run.state.find("A.1300"), std::string::npos) << run.state;
