@@ -51,4 +51,16 @@ void ComPortLink::LoadLastV24Parameter() {
   if (port_) port_->LoadLastV24Parameter();
 }
 
+serial::BaudTag ComPortLink::LineBaud() const {
+  if (!port_) return serial::DefaultV24Parameter().Baudrate;
+  if (Usable()) {
+    const std::uint32_t rate = port_->LoadV24Parameter().baudRate;
+    for (int code = serial::B__1200; code <= serial::B256000; ++code) {
+      const auto baud = static_cast<serial::BaudTag>(code);
+      if (serial::BaudRateOf(baud) == rate) return baud;
+    }
+  }
+  return port_->GetV24Parameter()->Baudrate;
+}
+
 }  // namespace loaders

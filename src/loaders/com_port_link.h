@@ -23,6 +23,9 @@ class ComPortLink final : public LoaderPort {
   void ChangeHandShake(serial::HandshakeTag handshake) override;
   void SaveLastV24Parameter() override;
   void LoadLastV24Parameter() override;
+  /// The code of the open line's rate; the parameter set's code when the port
+  /// is closed or runs at a rate without a code (a new set's without a port).
+  serial::BaudTag LineBaud() const override;
   std::string Describe() const override { return name_; }
 
  private:

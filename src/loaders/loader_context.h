@@ -47,6 +47,9 @@ class LoaderPort {
   /// Keeps the current line settings / brings them back.
   virtual void SaveLastV24Parameter() = 0;
   virtual void LoadLastV24Parameter() = 0;
+  /// The code of the bit rate that the line runs at now (the rate at which
+  /// the instrument answered, before a loader changes it).
+  virtual serial::BaudTag LineBaud() const = 0;
   /// How the user knows the port: "COM3 (/dev/ttyUSB0)"; empty when unknown.
   virtual std::string Describe() const = 0;
 };

@@ -21,6 +21,8 @@ constexpr bool IsReplyNumber(std::int32_t number) { return number < kFirstIntern
 enum ReplyNumber : std::int32_t {
   RP_RESET_VECTOR = 80,         ///< the instrument's reset vector (MSP430 query)
   RP_SENSOR_RESET_VECTOR = 81,  ///< the sensor's reset vector (MSP430 query)
+  RP_WINCE_NEXT_FILE = 260,     ///< the WinCE instrument is ready for the next file
+  RP_WINCE_BLOCK_REPLY = 261,   ///< the WinCE instrument on a data block; text "2": send it again
 };
 
 /// Notifications of the serial side and of the reply parser (data as noted).

@@ -28,6 +28,7 @@ class SilentPort final : public LoaderPort {
   void ChangeHandShake(serial::HandshakeTag) override { ++writes; }
   void SaveLastV24Parameter() override {}
   void LoadLastV24Parameter() override {}
+  serial::BaudTag LineBaud() const override { return serial::B__9600; }
   std::string Describe() const override { return "COM1"; }
 };
 

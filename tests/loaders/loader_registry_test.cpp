@@ -27,6 +27,7 @@ class NoLine final : public LoaderPort {
   void ChangeHandShake(serial::HandshakeTag) override {}
   void SaveLastV24Parameter() override {}
   void LoadLastV24Parameter() override {}
+  serial::BaudTag LineBaud() const override { return serial::B__9600; }
   std::string Describe() const override { return "COM1"; }
 };
 

@@ -21,7 +21,7 @@ class RecordingPort final : public LoaderPort {
   std::vector<std::uint32_t> erases;
   // The boot-loader phase: from the first binary write to the last byte
   // read, and the time its bytes need on the wire at the line's rate.
-  Clock::time_point firstWrite{}, lastRead{};
+  Clock::time_point firstWrite{}, lastWrite{}, lastRead{};
   double wireOut = 0, wireIn = 0;  ///< seconds of the loader's bytes and of the replies
 
   /// From this binary write on (1 = the first), nothing is taken any more: the
@@ -34,6 +34,7 @@ class RecordingPort final : public LoaderPort {
     if (Unplugged(++binaryWrites)) return serial::TComPort::kShortWrite;
     Note(data, length);
     if (firstWrite == Clock::time_point{}) firstWrite = Clock::now();
+    lastWrite = Clock::now();
     wireOut += WireSeconds(length);
     return inner_.Write(data, length);
   }
@@ -57,6 +58,7 @@ class RecordingPort final : public LoaderPort {
   void ChangeHandShake(serial::HandshakeTag handshake) override { inner_.ChangeHandShake(handshake); }
   void SaveLastV24Parameter() override { inner_.SaveLastV24Parameter(); }
   void LoadLastV24Parameter() override { inner_.LoadLastV24Parameter(); }
+  serial::BaudTag LineBaud() const override { return inner_.LineBaud(); }
   std::string Describe() const override { return inner_.Describe(); }
 
  private:

@@ -11,12 +11,13 @@ namespace loaders::test {
 class RecordingView final : public updater::UpdateView {
  public:
   std::vector<std::string> boxes;
+  std::vector<std::string> log;
   int progress = 0;
   int progressMax = 0;
   int highestProgress = 0;
   std::string title;
 
-  void AddLogLine(std::string_view) override {}
+  void AddLogLine(std::string_view line) override { log.emplace_back(line); }
   void ClearLog() override {}
   void SetIdentityField(updater::IdentityField, std::string_view) override {}
   void SetStatusPanel(int, std::string_view) override {}

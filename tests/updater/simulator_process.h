@@ -1,5 +1,5 @@
 #pragma once
-// Simulator: instrument-sim (the msp430-classic preset) as a child process on
+// Simulator: instrument-sim (the msp430-classic preset unless told) as a child process on
 // its own pseudo-terminal, with a dump directory and the given `--set` values;
 // its first output line names its pty, `faults` are its --fault rules. Its standard input stays open (the end
 // of its input would stop it) until Stop, which ends it by its process id.
@@ -22,14 +22,14 @@ namespace updater::testing {
 class Simulator {
  public:
   Simulator(const std::string& dumpDir, const std::vector<std::string>& settings,
-            const std::vector<std::string>& faults = {}) {
+            const std::vector<std::string>& faults = {}, const std::string& preset = "msp430-classic") {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::vector<std::string> args = {INSTRUMENT_SIM, "--preset", "msp430-classic", "--dump-dir", dumpDir,
+    std::vector<std::string> args = {INSTRUMENT_SIM, "--preset", preset, "--dump-dir", dumpDir,
                                      "--time-scale", "20"};
     for (const std::string& setting : settings) {
       args.push_back("--set");

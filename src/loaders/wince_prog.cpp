@@ -1,0 +1,251 @@
+#include "loaders/wince_prog.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <span>
+
+#include "platform/files.h"
+#include "updater/event_codes.h"
+
+namespace loaders {
+namespace {
+
+/// The instrument needs this long to change its line after a rate command.
+constexpr long kRateChangePauseMs = 2000;
+/// The pause at the end of a run, before the port is handed back.
+constexpr long kEndPauseMs = 500;
+
+/// Reply 261 with the number 2 asks for the last block again.
+bool AsksForResend(const char* text) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text) return false;
+  while (*end == ' ') ++end;
+  return *end == '\0' && value == 2;
+}
+
+}  // namespace
+
+TWinCEProg::TWinCEProg(const LoaderContext& context) : ctx_(context), session_(ctx_, *this) {}
+
+bool TWinCEProg::Send(const char* text) { return session_.Send(text); }
+
+// --- Program ------------------------------------------------------------------
+
+int TWinCEProg::Program(const ProgramArgs& args) {
+  const auto* wince = std::get_if<WinCEArgs>(&args);
+  return wince != nullptr && Program(wince->file, wince->force) ? 1 : 0;
+}
+
+bool TWinCEProg::Program(const char* fileName, bool force) {
+  force_ = force;
+  extraTaken_ = 0;
+  lastFrameLength_ = 0;
+  sendPosition_ = 0;
+  next_ = Step::None;
+  failureText_.Clear();
+  session_.SetProgress(0);
+  const char* name = fileName != nullptr ? fileName : "";
+  // Every file is checked before the instrument hears of the transfer, so
+  // that a file missing from the installation cannot leave it half done.
+  if (!CheckFiles(name) || !LoadFile(name)) {
+    session_.ShowError(failureText_);
+    return false;
+  }
+  session_.SetProgressMax(static_cast<std::int32_t>(file_.content.size() / wince::kBlockBytes));
+  const bool transferred = session_.Conduct(kWatchdogMs, RunEnd{kEndPauseMs, false}, [this] {
+    next_ = Step::RaiseLine;
+    Send("A.1000\r\n");
+  });
+  if (!transferred) ReportFailure();
+  return transferred;
+}
+
+bool TWinCEProg::CheckFiles(const char* mainFile) {
+  if (!CheckFile(mainFile)) return false;
+  const updater::DeviceRecord& record = session_.Record();
+  for (std::int32_t i = 0; i < ExtraFileCount(); ++i) {
+    if (!CheckFile(record.ExtraFiles[static_cast<std::size_t>(i)].view())) return false;
+  }
+  return true;
+}
+
+bool TWinCEProg::CheckFile(std::string_view name) {
+  const wince::FileProblem problem =
+      wince::CheckTransferFile(platform::ResolveCaseless(ctx_.config.workDir, name), kMaxFileBytes);
+  if (problem == wince::FileProblem::None) return true;
+  failureText_ = wince::FileProblemMessage(problem, name, ctx_.language);
+  return false;
+}
+
+bool TWinCEProg::LoadFile(std::string_view name) {
+  const wince::FileProblem problem =
+      wince::ReadTransferFile(platform::ResolveCaseless(ctx_.config.workDir, name), kMaxFileBytes, file_);
+  if (problem != wince::FileProblem::None) {
+    failureText_ = wince::FileProblemMessage(problem, name, ctx_.language);
+    return false;
+  }
+  fileName_ = name;
+  return true;
+}
+
+std::int32_t TWinCEProg::ExtraFileCount() const {
+  return std::clamp<std::int32_t>(session_.Record().ExtraFileCount, 0,
+                                  static_cast<std::int32_t>(updater::DeviceRecord::kMaxExtraFiles));
+}
+
+void TWinCEProg::FailWith(const wince::MessageText& text) {
+  failureText_ = text;
+  session_.Fail();
+}
+
+void TWinCEProg::ReportFailure() const {
+  if (session_.ConnectionLost()) {
+    session_.ShowConnectionLost();
+  } else {
+    session_.ShowError(failureText_);
+  }
+}
+
+// --- events -------------------------------------------------------------------
+
+void TWinCEProg::OnWatchdog() { FailWith(wince::SilenceMessage(fileName_, ctx_.language)); }
+
+bool TWinCEProg::OnMessage(const core::TEventRecord& event) {
+  switch (event.Code) {
+    case updater::EV_ACKNOWLEDGE:
+      Acknowledged();
+      return true;
+    case updater::EV_NEGATIVE:
+      // Only the silence that usually follows ends the transfer; the user
+      // should see why.
+      ctx_.output.Log(wince::NegativeReplyNote(ctx_.language));
+      return true;
+    case updater::RP_WINCE_NEXT_FILE:
+      NextFile();
+      return true;
+    case updater::RP_WINCE_BLOCK_REPLY:
+      BlockReply(event.Text() != nullptr ? event.Text() : "");
+      return true;
+    default:
+      return false;  // serial data goes on to the reply parser
+  }
+}
+
+void TWinCEProg::Acknowledged() {
+  session_.RestartWatchdog();
+  Run(next_);
+  session_.Advance();
+}
+
+void TWinCEProg::BlockReply(const char* text) {
+  if (!AsksForResend(text)) {
+    FailWith(wince::RefusalMessage(text, fileName_, ctx_.language));
+    return;
+  }
+  ctx_.output.Log(wince::ResendNote(ctx_.language));
+  // The step stays: the next acknowledgement goes on after this block.
+  if (lastFrameLength_ > 0) session_.WriteBytes(lastFrame_.data(), lastFrameLength_);
+}
+
+// --- steps ----------------------------------------------------------------------
+
+void TWinCEProg::Run(Step step) {
+  switch (step) {
+    case Step::None: break;
+    case Step::RaiseLine: RaiseLine(); break;
+    case Step::LineChanging: earlyAcknowledge_ = true; break;
+    case Step::FileHeader: FileHeader(); break;
+    case Step::DataBlock: DataBlock(); break;
+    case Step::EndOfFile: EndOfFile(); break;
+    case Step::NextFile: NextFile(); break;
+    case Step::EndOfTransfer: EndOfTransfer(); break;
+    case Step::RestoreLine: RestoreLine(); break;
+    case Step::Finish: session_.done = true; break;
+  }
+}
+
+void TWinCEProg::RaiseLine() {
+  instrumentBaud_ = ctx_.port.LineBaud();
+  if (!AwaitRateChange(wince::kTransferBaud)) return;
+  ctx_.port.ChangeV24Parameter(wince::kTransferBaud, serial::S_2, serial::NoParity, false);
+  Continue(Step::FileHeader);
+}
+
+void TWinCEProg::RestoreLine() {
+  if (!AwaitRateChange(instrumentBaud_)) return;
+  ctx_.port.LoadLastV24Parameter();
+  Continue(Step::Finish);
+}
+
+// The instrument acknowledges a rate command at its old rate and then changes
+// its line: the acknowledgement usually arrives during this pause, while the
+// port still runs at the old rate, and is kept for the step after the change.
+bool TWinCEProg::AwaitRateChange(serial::BaudTag baud) {
+  next_ = Step::LineChanging;
+  earlyAcknowledge_ = false;
+  if (!Send(wince::RateCommand(baud).c_str())) return false;
+  ctx_.wait.DelayTime(kRateChangePauseMs, true);
+  return !session_.done;
+}
+
+// An acknowledgement that came during the pause leads on at once; else the
+// next one (from an instrument that answers at its new rate) does.
+void TWinCEProg::Continue(Step then) {
+  next_ = then;
+  if (!earlyAcknowledge_) return;
+  earlyAcknowledge_ = false;
+  Run(then);
+}
+
+void TWinCEProg::FileHeader() {
+  next_ = Step::DataBlock;
+  Send(wince::HeaderCommand(fileName_, file_.dosStamp, static_cast<std::uint32_t>(file_.content.size()), force_,
+                            session_.Record().ThirdVersion)
+           .c_str());
+}
+
+void TWinCEProg::DataBlock() {
+  const std::size_t left = file_.content.size() - sendPosition_;
+  // An empty file has no block (a frame needs 1 to 2000 bytes).
+  if (left == 0) {
+    EndOfFile();
+    return;
+  }
+  const std::size_t length = std::min(wince::kBlockBytes, left);
+  const std::span<const std::uint8_t> block(file_.content.data() + sendPosition_, length);
+  sendPosition_ += length;
+  next_ = sendPosition_ == file_.content.size() ? Step::EndOfFile : Step::DataBlock;
+  lastFrameLength_ = wince::BuildDataFrame(block, lastFrame_.data());
+  session_.WriteBytes(lastFrame_.data(), lastFrameLength_);
+}
+
+void TWinCEProg::EndOfFile() {
+  next_ = Step::NextFile;
+  Send("A.1202\r\n");
+}
+
+void TWinCEProg::NextFile() {
+  if (extraTaken_ >= ExtraFileCount()) {
+    EndOfTransfer();
+    return;
+  }
+  session_.RestartWatchdog();
+  const std::string_view name = session_.Record().ExtraFiles[static_cast<std::size_t>(extraTaken_++)].view();
+  // Checked at the start; it can only have gone or grown since.
+  if (!LoadFile(name)) {
+    session_.Fail();
+    return;
+  }
+  session_.SetProgressMax(static_cast<std::int32_t>(file_.content.size() / wince::kBlockBytes + 1));
+  session_.SetProgress(0);
+  sendPosition_ = 0;
+  FileHeader();
+}
+
+void TWinCEProg::EndOfTransfer() {
+  next_ = Step::RestoreLine;
+  Send("A.1203\r\n");
+}
+
+}  // namespace loaders

@@ -1,0 +1,140 @@
+// The WinCE transfer end to end at the loader: the real serial component on
+// the slave side of a pseudo-terminal, the simulated WinCE instrument on the
+// master side. Whatever the end, the port has its settings of before.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "loaders/wince_prog.h"
+#include "recording_port.h"
+#include "loaders/wince_texts.h"
+#include "sim/presets.h"
+#include "sim_rig.h"
+#include "updater_rig.h"
+
+namespace loaders {
+namespace {
+
+// Every wait of both sides runs 10 times faster than real time.
+const bool kFastTime = [] { return ::setenv("UPDATER_TIME_SCALE", "10", 0) == 0; }();
+
+struct Transfer {
+  const char* name;
+  std::vector<std::string> faults;
+  int result;
+  std::string box;  // "" on success
+  double atLeastMs = 0;
+};
+
+class WinCEEndToEnd : public ::testing::TestWithParam<Transfer> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kFastTime);
+    char pattern[] = "/tmp/loaders-wince-e2e-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+
+  void WriteFile(const std::string& name, std::size_t size) {
+    std::string content(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 7 % 251);
+    std::ofstream(dir_ + "/" + name, std::ios::binary) << content;
+  }
+
+  std::string dir_;
+};
+
+TEST_P(WinCEEndToEnd, LeavesThePortAsItWas) {
+  const Transfer& run = GetParam();
+  WriteFile("MAIN.EXE", 4500);
+  WriteFile("MORE.DLL", 2000);
+  test::SimRig instrument(*sim::FindPreset("wince"), run.faults);
+  ASSERT_EQ(instrument.Error(), "");
+  test::UpdaterRig updater(instrument.SlavePath(), serial::B__9600, serial::S_2);
+  ASSERT_TRUE(updater.Opened());
+  updater.record.ExtraFiles[0] = "MORE.DLL";
+  updater.record.ExtraFileCount = 1;
+  TWinCEProg loader(updater.Context(dir_));
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(loader.Program(WinCEArgs{"MAIN.EXE", false}), run.result);
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+
+  if (run.box.empty()) {
+    EXPECT_TRUE(updater.view.boxes.empty()) << updater.view.boxes.front();
+  } else {
+    EXPECT_EQ(updater.view.boxes, std::vector<std::string>{run.box});
+  }
+  EXPECT_GE(ms * platform::TimeScale(), run.atLeastMs);
+  const serial::LineSettings line = updater.Port().LoadV24Parameter();
+  EXPECT_EQ(line.baudRate, 9600u);
+  EXPECT_EQ(line.stopBits, 2);
+  EXPECT_EQ(line.parity, 0);
+}
+
+const Transfer kTransfers[] = {
+    {"Whole", {}, 1, ""},
+    {"CorruptedBlockResent", {"corrupt:frame@2"}, 1, ""},
+    {"BlockRefusedOtherwise", {"refuse:frame@2"}, 0, std::string(wince::RefusalMessage("1", "MAIN.EXE", 1).view())},
+    // 8000 ms without an acknowledgement, after the 2000 ms pause of the raised line.
+    {"Silence", {"silence:frame@2"}, 0, std::string(wince::SilenceMessage("MAIN.EXE", 1).view()), 10000},
+};
+
+INSTANTIATE_TEST_SUITE_P(Transfers, WinCEEndToEnd, ::testing::ValuesIn(kTransfers),
+                         [](const ::testing::TestParamInfo<Transfer>& info) { return info.param.name; });
+
+// How long three files of 1 MB take at 38400 bit/s with a paced line, against
+// the time their bytes need on the wire, and the updater's CPU time. Run by
+// hand (UPDATER_TIME_SCALE=1 for real time):
+//   loaders_e2e_tests --gtest_also_run_disabled_tests --gtest_filter='*WinCETiming*'
+TEST(WinCETiming, DISABLED_ThreeFilesOf1MB) {
+  char pattern[] = "/tmp/loaders-wince-timing-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const char* const names[] = {"MAIN.EXE", "SECOND.DLL", "THIRD.DAT"};
+  for (const char* name : names) {
+    std::string content(1 << 20, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 13 % 256);
+    std::ofstream(dir + "/" + name, std::ios::binary) << content;
+  }
+  test::SimRig instrument(*sim::FindPreset("wince"), {}, true);
+  ASSERT_EQ(instrument.Error(), "");
+  test::UpdaterRig updater(instrument.SlavePath(), serial::B__9600, serial::S_2);
+  ASSERT_TRUE(updater.Opened());
+  updater.record.ExtraFiles[0] = names[1];
+  updater.record.ExtraFiles[1] = names[2];
+  updater.record.ExtraFileCount = 2;
+  test::RecordingPort recorder(updater.Link(), false);
+  TWinCEProg loader(updater.LoaderServices::Context(recorder, dir));
+  timespec cpu0{}, cpu1{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+  const double simCpu0 = instrument.CpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(loader.Program(WinCEArgs{names[0], false}), 1);
+  const auto end = std::chrono::steady_clock::now();
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+  const double simCpu = instrument.CpuSeconds() - simCpu0;
+  instrument.Stop();
+
+  const double scale = platform::TimeScale();
+  // The answers reach the reply parser, not the recorder: the copy is timed
+  // from the first frame to the last.
+  const double copy = std::chrono::duration<double>(recorder.lastWrite - recorder.firstWrite).count() * scale;
+  const double run = std::chrono::duration<double>(end - start).count() * scale;
+  const double cpu = (cpu1.tv_sec - cpu0.tv_sec) + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e9 - simCpu;
+  const double wire = recorder.wireOut;
+  std::printf("3 files of %d bytes; copy %.1f s (first frame to last); wire time of the frames %.1f s, ratio %.2f; "
+              "whole Program %.1f s; updater CPU %.2f s (time scale %.0f)\n",
+              1 << 20, copy, wire, copy / wire, run, cpu, scale);
+  std::system(("rm -rf " + dir).c_str());
+}
+
+}  // namespace
+}  // namespace loaders
