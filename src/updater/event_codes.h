@@ -21,6 +21,8 @@ constexpr bool IsReplyNumber(std::int32_t number) { return number < kFirstIntern
 enum ReplyNumber : std::int32_t {
   RP_RESET_VECTOR = 80,         ///< the instrument's reset vector (MSP430 query)
   RP_SENSOR_RESET_VECTOR = 81,  ///< the sensor's reset vector (MSP430 query)
+  RP_BOOT_LOADER_VERSION = 251, ///< the EMF boot loader's version text ("1.06,...")
+  RP_IMAGE_CRC = 1205,          ///< the CRC the EMF boot loader computed, hexadecimal
 };
 
 /// Notifications of the serial side and of the reply parser (data as noted).
