@@ -1,9 +1,12 @@
 #pragma once
-// Reading a firmware file whole, within a loader's buffer size, and turning it
-// into blocks with one of the TI-TXT readers. Main thread; no exceptions.
+// Reading a firmware file whole, within a loader's buffer size: its bytes as
+// they are, or turned into blocks with one of the TI-TXT readers. Main thread;
+// no exceptions.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "loaders/ti_txt_image.h"
 
@@ -13,6 +16,11 @@ using ImageReader = TiTxtResult (*)(std::string_view text, std::size_t maxBlocks
 
 /// `name` relative to `dir` (unchanged when `dir` is empty or `name` absolute).
 std::string ResolvePath(const std::string& dir, std::string_view name);
+
+/// Reads the whole file at `path` into `bytes`: FileMissing when it does not
+/// exist, FileUnreadable when it cannot be opened or read, FileTooLarge above
+/// `maxBytes` (then `bytes` holds the first maxBytes + 1).
+TiTxtError ReadFileBytes(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes);
 
 /// Reads the file at `path` (FileMissing when it cannot be opened,
 /// FileTooLarge above `maxBytes`) and then the image with `reader`.

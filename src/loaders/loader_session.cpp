@@ -104,6 +104,7 @@ core::TEventRecord LoaderSession::OnEvent(const core::TEventRecord& event) {
     handler_.OnWatchdog();
     return {};
   }
+  if (event.Kind == core::EVT_CMD) return handler_.OnCommand(event) ? core::TEventRecord{} : event;
   if (event.Kind != core::EVT_MSG) return event;
   if (event.Code == updater::EV_SERIAL_DATA) RestartWatchdog();
   return handler_.OnMessage(event) ? core::TEventRecord{} : event;
@@ -138,6 +139,7 @@ bool LoaderSession::Conduct(std::int32_t watchdogMs, const RunEnd& end, const st
   if (ownLine_) DiscardArrived();
   ownLine_ = false;
   Report(-1.0f);
+  Pause(end.settleMs);
   if (end.nineSixHundredAfterSuccess && !failed) {
     ctx_.port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   } else {

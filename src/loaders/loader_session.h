@@ -52,6 +52,9 @@ class SessionEvents {
   /// A message of the queue during the run (serial data has already restarted
   /// the watchdog). True when it was taken; false passes it on.
   virtual bool OnMessage(const core::TEventRecord& event) = 0;
+  /// A command of the queue (the OK button's run start) during the run. True
+  /// when it was taken; by default every command passes on.
+  virtual bool OnCommand(const core::TEventRecord& /*event*/) { return false; }
 };
 
 /// How the line is left at the end of a run.
@@ -59,6 +62,9 @@ struct RunEnd {
   long pauseMs = 0;  ///< pause after the line settings were put back
   /// After a success the line goes to 9600 8N2 instead of its old settings.
   bool nineSixHundredAfterSuccess = false;
+  /// Pause before the line settings change, so that the last command leaves
+  /// the line at the loader's own rate.
+  long settleMs = 0;
 };
 
 class LoaderSession {

@@ -24,7 +24,7 @@ struct FileErrorRow {
   BiText<80> text;
 };
 
-constexpr std::array<FileErrorRow, 10> kFileErrors = {{
+constexpr std::array<FileErrorRow, 11> kFileErrors = {{
     {TiTxtError::FileMissing, {{"Firmware-Datei nicht gefunden", "Firmware file not found"}}},
     {TiTxtError::FileTooLarge, {{"Firmware-Datei zu gro\xDF", "Firmware file too large"}}},
     {TiTxtError::TooManyBlocks, {{"Firmware-Datei hat zu viele Bl\xF6" "cke", "Firmware file has too many blocks"}}},
@@ -41,6 +41,8 @@ constexpr std::array<FileErrorRow, 10> kFileErrors = {{
        "Firmware file: data below 64 KB after data above it"}}},
     {TiTxtError::NoStartWord,
      {{"Firmware-Datei ohne Startadresse am Ende", "Firmware file without start address at its end"}}},
+    {TiTxtError::FileUnreadable,
+     {{"Firmware-Datei kann nicht gelesen werden", "Firmware file cannot be read"}}},
 }};
 
 }  // namespace

@@ -59,6 +59,7 @@ enum class TiTxtError {
   AddressTooHigh,  ///< beyond what the boot loader can address
   LowAfterHigh,    ///< classic: data below 64 KB after data above it
   NoStartWord,     ///< the last block cannot hold the start address
+  FileUnreadable,  ///< the file opens but cannot be read (a folder, an I/O error)
 };
 
 struct TiTxtImage {

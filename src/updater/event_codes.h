@@ -23,6 +23,8 @@ enum ReplyNumber : std::int32_t {
   RP_SENSOR_RESET_VECTOR = 81,  ///< the sensor's reset vector (MSP430 query)
   RP_WINCE_NEXT_FILE = 260,     ///< the WinCE instrument is ready for the next file
   RP_WINCE_BLOCK_REPLY = 261,   ///< the WinCE instrument on a data block; text "2": send it again
+  RP_BOOT_LOADER_VERSION = 251, ///< the EMF boot loader's version text ("1.06,...")
+  RP_IMAGE_CRC = 1205,          ///< the CRC the EMF boot loader computed, hexadecimal
 };
 
 /// Notifications of the serial side and of the reply parser (data as noted).

@@ -18,7 +18,9 @@ namespace loaders::test {
 
 class LoaderServices {
  public:
-  LoaderServices() {
+  /// `clock` drives the loop, the timers and the delays; a faster one makes
+  /// the loaders' long pauses and watchdogs short.
+  explicit LoaderServices(const platform::Clock& clock = platform::SystemClock()) : loop_(clock) {
     timers_.TimerRegister(5);
     wait_.SetEnable(true);
     output.SetLanguage(1);

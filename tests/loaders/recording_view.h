@@ -16,10 +16,13 @@ class RecordingView final : public updater::UpdateView {
   int progressMax = 0;
   int highestProgress = 0;
   std::string title;
+  std::string versionField;  ///< the software version the window shows
 
   void AddLogLine(std::string_view line) override { log.emplace_back(line); }
   void ClearLog() override {}
-  void SetIdentityField(updater::IdentityField, std::string_view) override {}
+  void SetIdentityField(updater::IdentityField field, std::string_view text) override {
+    if (field == updater::IdentityField::Version) versionField = text;
+  }
   void SetStatusPanel(int, std::string_view) override {}
   void AppendStatusPanel(int, std::string_view) override {}
   void RepaintStatusBar() override {}

@@ -1,0 +1,213 @@
+#pragma once
+// A scripted EMF instrument behind the loader's port, for the conversation
+// tests. The firmware's and the boot loader's text replies reach the queue as
+// the reply parser would post them; the XMODEM answers arrive as bytes with a
+// data notification. It is strict like the instrument: the boot loader
+// answers only at the rate the entry command announced (8N2), takes the
+// one-letter commands only with the confirmation line when its version asks
+// for it, and checks every block's number, complement and CRC with its own
+// CRC routine. Everything written to it is kept for the test to judge.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/events.h"
+#include "loaders/loader_context.h"
+#include "serial/v24_types.h"
+#include "updater/event_codes.h"
+#include "updater/update_form.h"
+
+namespace loaders::test {
+
+class ScriptedEmfLine final : public LoaderPort {
+ public:
+  explicit ScriptedEmfLine(core::TEvents& events) : events_(events) {}
+
+  // --- the instrument -------------------------------------------------------
+  std::string version = "1.05";        ///< reply 251
+  bool confirmation = false;           ///< wants "5836\r\n" after each letter
+  std::map<int, int> naks;             ///< block number (1-based, unwrapped) -> NAKs before its ACK
+  int eotNaks = 0;                     ///< NAKs of the end of transmission
+  bool silentBootLoader = false;       ///< never asks for the first block
+  std::string crcReply;                ///< reply 1205 instead of the CRC it computed
+  bool wrongCrcReply = false;          ///< use crcReply
+  bool crcBeforeTransfer = false;      ///< answers "A.1000" with a reply 1205 as well
+  int deadFromBlock = 0;               ///< from this block on the line takes nothing
+  bool pressOkDuringTransfer = false;  ///< the user presses OK when the transfer begins
+
+  // --- what the test judges ---------------------------------------------------
+  std::vector<std::string> commands;   ///< text lines and one-letter commands, in order
+  std::vector<std::string> lines;      ///< every line setting the loader made ("115200 8N2")
+  std::vector<std::uint8_t> received;  ///< the image bytes the accepted blocks carried
+  std::map<int, int> sends;            ///< block number -> how often it was written
+  int eots = 0;
+  bool started = false;           ///< "r" reached the boot loader
+  int violations = 0;             ///< bytes the boot loader could not take
+  std::string line = "4800 8N1";  ///< the line as it is now
+
+  int Write(const std::uint8_t* data, int length) override {
+    if (dead_) return 0;
+    if (length == 133 || (length == 1 && data[0] == 0x04 && phase_ == Phase::Receiving)) {
+      Transfer(data, length);
+    } else {
+      for (int i = 0; i < length; ++i) Text(static_cast<char>(data[i]));
+    }
+    return dead_ ? 0 : length;
+  }
+  int WriteText(const char* text) override {
+    return Write(reinterpret_cast<const std::uint8_t*>(text),
+                 static_cast<int>(std::string(text).size()));
+  }
+  int Read(std::uint8_t* buffer, int size) override {
+    const int n = std::min(size, static_cast<int>(rx_.size()));
+    std::copy_n(rx_.begin(), n, buffer);
+    rx_.erase(rx_.begin(), rx_.begin() + n);
+    return n;
+  }
+  void ChangeV24Parameter(serial::BaudTag baud, serial::StopBitTag stopBits,
+                          serial::ParitaetTag parity, bool) override {
+    line = std::to_string(serial::BaudRateOf(baud)) + " 8" +
+           (parity == serial::NoParity ? "N" : "P") + (stopBits == serial::S_2 ? "2" : "1");
+    lines.push_back(line);
+  }
+  void ChangeHandShake(serial::HandshakeTag) override {}
+  void SaveLastV24Parameter() override { saved_ = line; }
+  void LoadLastV24Parameter() override { line = saved_; }
+  std::string Describe() const override { return "COM1 (scripted)"; }
+
+  /// CRC-16/XMODEM, bit by bit, kept apart from the loader's routine.
+  static std::uint16_t Crc(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t crc = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+      for (int bit = 7; bit >= 0; --bit) {
+        const bool top = ((crc >> 15) & 1) != ((data[i] >> bit) & 1);
+        crc = (crc << 1) & 0xFFFF;
+        if (top) crc ^= 0x1021;
+      }
+    }
+    return static_cast<std::uint16_t>(crc);
+  }
+
+ private:
+  enum class Phase { Firmware, BootLoader, Receiving };
+
+  void Post(std::int32_t code, const std::string& text = "") {
+    texts_.push_back(text);  // stays put until the test ends (a deque keeps addresses)
+    events_.PostMessage(code, texts_.back().c_str());
+  }
+  void Answer(std::uint8_t byte) {
+    rx_.push_back(byte);
+    events_.PostMessage(updater::EV_SERIAL_DATA, 1);
+  }
+  bool AtAnnouncedRate() const { return line == announced_ + " 8N2"; }
+
+  void Text(char c) {
+    pending_ += c;
+    if (phase_ == Phase::Firmware) {
+      if (pending_.size() >= 2 && pending_.compare(pending_.size() - 2, 2, "\r\n") == 0)
+        FirmwareLine();
+      return;
+    }
+    BootLoaderInput();
+  }
+
+  void FirmwareLine() {
+    const std::string text = pending_;
+    pending_.clear();
+    commands.push_back(text);
+    if (text == "A.1000\r\n") {
+      Post(updater::EV_ACKNOWLEDGE);
+      if (crcBeforeTransfer) Post(updater::RP_IMAGE_CRC, "0000");
+    } else if (text.rfind("A.125", 0) == 0 && text.size() == 10 && text[6] == '#') {
+      announced_ = text[7] == '3' ? "9600" : text[7] == '7' ? "115200" : "?";
+      Post(updater::EV_REPLY_LINE);
+    } else if (text == "A.2051\r\n" && AtAnnouncedRate()) {
+      phase_ = Phase::BootLoader;
+      Post(updater::RP_BOOT_LOADER_VERSION, version);
+    } else {
+      ++violations;
+    }
+  }
+
+  // A letter, then (when wanted) the confirmation line.
+  void BootLoaderInput() {
+    if (!AtAnnouncedRate() || phase_ == Phase::Receiving) {
+      ++violations;
+      pending_.clear();
+      return;
+    }
+    const std::size_t need = confirmation ? 7 : 1;
+    if (pending_.size() < need) return;
+    const char letter = pending_[0];
+    if (confirmation && pending_.substr(1) != "5836\r\n") ++violations;
+    commands.push_back(pending_);
+    pending_.clear();
+    if (letter == 'u' && !silentBootLoader) {
+      phase_ = Phase::Receiving;
+      if (pressOkDuringTransfer) events_.PostCommand(updater::CMD_START);
+      Answer('C');
+    } else if (letter == 'c') {
+      char text[8];
+      std::snprintf(text, sizeof text, "%04X", Crc(received.data(), received.size() - 6));
+      Post(updater::RP_IMAGE_CRC, wrongCrcReply ? crcReply : text);
+    } else if (letter == 'r') {
+      started = true;
+    } else if (letter != 'u') {
+      ++violations;
+    }
+  }
+
+  void Transfer(const std::uint8_t* data, int length) {
+    if (length == 1) {
+      ++eots;
+      if (eotNaks > 0) {
+        --eotNaks;
+        Answer(0x15);
+        return;
+      }
+      phase_ = Phase::BootLoader;
+      Answer(0x06);
+      return;
+    }
+    const int block = expected_ - (data[1] == static_cast<std::uint8_t>(expected_ - 1) ? 1 : 0);
+    if (deadFromBlock != 0 && block >= deadFromBlock) {
+      dead_ = true;
+      return;
+    }
+    ++sends[block];
+    const bool sound = data[0] == 0x01 && data[1] == static_cast<std::uint8_t>(block) &&
+                       data[2] == 255 - data[1] &&
+                       Crc(data + 3, 128) == (data[131] << 8 | data[132]) && AtAnnouncedRate();
+    if (!sound) {
+      ++violations;
+      Answer(0x15);
+      return;
+    }
+    if (block == expected_) {
+      if (naks[block] > 0) {
+        --naks[block];
+        Answer(0x15);
+        return;
+      }
+      received.insert(received.end(), data + 3, data + 131);
+      ++expected_;
+    }
+    Answer(0x06);  // a repeated block is acknowledged and dropped
+  }
+
+  core::TEvents& events_;
+  Phase phase_ = Phase::Firmware;
+  std::string pending_;
+  std::string announced_;
+  std::string saved_;
+  std::deque<std::string> texts_;
+  std::vector<std::uint8_t> rx_;
+  int expected_ = 1;
+  bool dead_ = false;
+};
+
+}  // namespace loaders::test
