@@ -70,13 +70,21 @@ class ScriptedEmfLine final : public LoaderPort {
   }
   void ChangeV24Parameter(serial::BaudTag baud, serial::StopBitTag stopBits,
                           serial::ParitaetTag parity, bool) override {
+    baud_ = baud;
     line = std::to_string(serial::BaudRateOf(baud)) + " 8" +
            (parity == serial::NoParity ? "N" : "P") + (stopBits == serial::S_2 ? "2" : "1");
     lines.push_back(line);
   }
   void ChangeHandShake(serial::HandshakeTag) override {}
-  void SaveLastV24Parameter() override { saved_ = line; }
-  void LoadLastV24Parameter() override { line = saved_; }
+  void SaveLastV24Parameter() override {
+    saved_ = line;
+    savedBaud_ = baud_;
+  }
+  void LoadLastV24Parameter() override {
+    line = saved_;
+    baud_ = savedBaud_;
+  }
+  serial::BaudTag LineBaud() const override { return baud_; }
   std::string Describe() const override { return "COM1 (scripted)"; }
 
   /// CRC-16/XMODEM, bit by bit, kept apart from the loader's routine.
@@ -204,6 +212,8 @@ class ScriptedEmfLine final : public LoaderPort {
   std::string pending_;
   std::string announced_;
   std::string saved_;
+  serial::BaudTag baud_ = serial::B__9600;
+  serial::BaudTag savedBaud_ = serial::B__9600;
   std::deque<std::string> texts_;
   std::vector<std::uint8_t> rx_;
   int expected_ = 1;
