@@ -75,22 +75,22 @@ bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec&
 }
 
 // A file of a WinCE installation; its content is seeded by the file's name.
-bool ParseWince(const std::vector<std::string>& args, sim::WinceFileSpec& spec, std::string& output) {
+bool ParseWince(const std::vector<std::string>& args, sim::WinceFileRecipe& recipe, std::string& output) {
   for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
     const std::string& key = args[i];
     const std::string& value = args[i + 1];
-    if (key == "--size" && ParseNumber(value, spec.size)) continue;
+    if (key == "--size" && ParseNumber(value, recipe.size)) continue;
     if (key == "--version") {
-      spec.version = value;
+      recipe.version = value;
     } else if (key == "-o") {
       output = value;
-      spec.seed = value.substr(value.find_last_of('/') + 1);
+      recipe.seed = value.substr(value.find_last_of('/') + 1);
     } else {
       std::fprintf(stderr, "instrument-image: bad %s %s\n", key.c_str(), value.c_str());
       return false;
     }
   }
-  return args.size() % 2 == 1 && spec.size > 0 && !output.empty();
+  return args.size() % 2 == 1 && recipe.size > 0 && !output.empty();
 }
 
 int WriteText(const std::string& path, const std::string& text) {
@@ -122,12 +122,12 @@ int main(int argc, char** argv) {
     return WriteText(args[2], sim::ToTiTxt(sim::BuildPatchImage()));
   }
   if (!args.empty() && args[0] == "wince") {
-    sim::WinceFileSpec spec;
-    if (!ParseWince(args, spec, output)) {
+    sim::WinceFileRecipe wince;
+    if (!ParseWince(args, wince, output)) {
       std::fputs(kUsage, stderr);
       return 2;
     }
-    const std::vector<std::uint8_t> bytes = sim::BuildWinceFile(spec);
+    const std::vector<std::uint8_t> bytes = sim::BuildWinceFile(wince);
     return WriteText(output, std::string(bytes.begin(), bytes.end()));
   }
   sim::FirmwareImageSpec recipe;

@@ -37,15 +37,15 @@ std::vector<std::uint8_t> Units(std::string_view text) {
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildWinceFile(const WinceFileSpec& spec) {
+std::vector<std::uint8_t> BuildWinceFile(const WinceFileRecipe& recipe) {
   const std::vector<std::uint8_t> version =
-      spec.version.empty() ? std::vector<std::uint8_t>{} : VersionBlock(spec.version);
-  std::size_t size = std::max<std::size_t>(spec.size, version.size());
+      recipe.version.empty() ? std::vector<std::uint8_t>{} : VersionBlock(recipe.version);
+  std::size_t size = std::max<std::size_t>(recipe.size, version.size());
   // The lookup reads 16-bit units counted from the file's end: keep the size
   // even so that the version's units line up.
   if (!version.empty()) size += size % 2;
   std::uint32_t state = 2166136261u;
-  for (const char c : spec.seed + spec.version)
+  for (const char c : recipe.seed + recipe.version)
     state = (state ^ static_cast<std::uint8_t>(c)) * 16777619u;
   std::vector<std::uint8_t> out;
   out.reserve(size);

@@ -14,14 +14,14 @@ namespace sim {
 
 inline constexpr std::string_view kWinceVersionKey = "FileVersion";
 
-struct WinceFileSpec {
+struct WinceFileRecipe {
   std::string seed;        ///< makes the content (the file's name, for example)
   std::string version;     ///< empty: the file carries no version
   std::uint32_t size = 0;  ///< bytes; rounded up to even and to room for the version
 };
 
-/// The file's bytes. The same spec always gives the same bytes.
-std::vector<std::uint8_t> BuildWinceFile(const WinceFileSpec& spec);
+/// The file's bytes. The same recipe always gives the same bytes.
+std::vector<std::uint8_t> BuildWinceFile(const WinceFileRecipe& recipe);
 
 /// The version a program file carries in that form (the last key in the
 /// file wins), or an empty text when it carries none.
