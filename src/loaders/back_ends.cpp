@@ -2,12 +2,14 @@
 
 #include "loaders/bsl430.h"
 #include "loaders/bsl54xx430.h"
+#include "loaders/term_prog.h"
 
 namespace loaders {
 
 void AddProgramBackEnds(LoaderRegistry& registry) {
   registry.Add(LoaderKind::Bsl430, &Make<T_BSL430>);
   registry.Add(LoaderKind::Bsl54xx430, &Make<T_BSL_54XX_430>);
+  registry.AddBasicLoader(&StartTermProg);
 }
 
 }  // namespace loaders

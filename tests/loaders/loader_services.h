@@ -3,6 +3,7 @@
 // and drain, timers, delays, the view that records boxes and progress, the
 // window output and the run's record. Context() hands them out with any port.
 #include <string>
+#include <vector>
 
 #include "core/delay.h"
 #include "core/event_drain.h"
@@ -18,7 +19,7 @@ namespace loaders::test {
 
 class LoaderServices {
  public:
-  LoaderServices() {
+  explicit LoaderServices(const platform::Clock& clock = platform::SystemClock()) : loop_(clock) {
     timers_.TimerRegister(5);
     wait_.SetEnable(true);
     output.SetLanguage(1);
@@ -27,7 +28,8 @@ class LoaderServices {
   LoaderContext Context(LoaderPort& port, const std::string& workDir) {
     return LoaderContext{1,      view,   output, wait_, events_, timers_, loop_, [this] { drain_.ProcessEvents(); },
                          record, port,   nullptr,
-                         LoaderConfig{startCmdIndex, [this](std::int32_t) { return progDefFile; }, workDir, workDir}};
+                         LoaderConfig{startCmdIndex, [this](std::int32_t) { return progDefFile; }, workDir, workDir},
+                         [this](bool succeeded) { downloadEnds.push_back(succeeded); }};
   }
 
   platform::PlainMessageLoop& Loop() { return loop_; }
@@ -40,6 +42,7 @@ class LoaderServices {
   updater::TWindowOutput output{view, record};
   std::int32_t startCmdIndex = 0;
   std::string progDefFile;
+  std::vector<bool> downloadEnds;  ///< what downloadEnded was told, in order
 
  private:
   platform::PlainMessageLoop loop_;
