@@ -92,7 +92,7 @@ bool DumpWriter::WriteFile(const std::string& name, const void* data, std::size_
 bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
   bool ok = true;
   if (flash) {
-    const auto image = instrument.Memory(0).FlashImage();
+    const auto image = instrument.Terminal() ? instrument.Terminal()->Image() : instrument.Memory(0).FlashImage();
     ok = WriteFile("flash.bin", image.data(), image.size()) && ok;
     if (instrument.HasSensor()) {
       const auto sensor = instrument.Memory(1).FlashImage();

@@ -1,9 +1,12 @@
-// instrument-image: writes the firmware images (TI-TXT) that the simulator's
-// presets and the sample installations use.
+// instrument-image: writes the firmware images (TI-TXT, S-records) that the
+// simulator's presets and the sample installations use.
 //
 //   instrument-image firmware --layout PRESET [--version V] [--version-address A]
-//                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE
+//                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1]
+//                    [--format ti-txt|srec] -o FILE
 //   instrument-image patch -o FILE
+//   instrument-image terminal [--version V] [--code-address A] [--code-size N]
+//                    [--address-bytes 3|4] -o FILE
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -11,13 +14,18 @@
 
 #include "sim/image_builder.h"
 #include "sim/presets.h"
+#include "sim/srecord.h"
+#include "sim/terminal_image.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab [--version V]\n"
-    "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE\n"
-    "       instrument-image patch -o FILE\n";
+    "usage: instrument-image firmware --layout msp430-classic|msp430-5xx|lab|basic-loader [--version V]\n"
+    "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1]\n"
+    "         [--format ti-txt|srec] -o FILE\n"
+    "       instrument-image patch -o FILE\n"
+    "       instrument-image terminal [--version V] [--code-address A] [--code-size N] [--address-bytes 3|4]\n"
+    "         -o FILE   (S-records for the Basic-Loader; the S0 header carries FILE's name)\n";
 
 bool ParseNumber(const std::string& text, std::uint32_t& out) {
   const bool hex = text.starts_with("0x") || text.starts_with("0X");
@@ -27,7 +35,10 @@ bool ParseNumber(const std::string& text, std::uint32_t& out) {
   return error == std::errc() && stop == end && begin != end;
 }
 
-bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec& recipe, std::string& output) {
+std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec& recipe, bool& srec,
+                   std::string& output) {
   bool haveLayout = false;
   for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
     const std::string& key = args[i];
@@ -50,6 +61,9 @@ bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec&
     } else if (key == "--start-word") {
       ok = value == "0" || value == "1";
       recipe.startWord = value == "1";
+    } else if (key == "--format") {
+      ok = value == "ti-txt" || value == "srec";
+      srec = value == "srec";
     } else if (key == "-o") {
       output = value;
     } else {
@@ -61,6 +75,42 @@ bool ParseFirmware(const std::vector<std::string>& args, sim::FirmwareImageSpec&
     }
   }
   return haveLayout && args.size() % 2 == 1;
+}
+
+bool ParseTerminal(const std::vector<std::string>& args, sim::TerminalImageSpec& recipe, int& addressBytes,
+                   std::string& output) {
+  for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
+    const std::string& key = args[i];
+    const std::string& value = args[i + 1];
+    bool ok = true;
+    if (key == "--version") {
+      recipe.version = value;
+      ok = !value.empty() && value.size() < sim::kTerminalVersionBytes;
+    } else if (key == "--code-address") {
+      ok = ParseNumber(value, recipe.codeAddress);
+    } else if (key == "--code-size") {
+      ok = ParseNumber(value, recipe.codeSize);
+    } else if (key == "--address-bytes") {
+      ok = value == "3" || value == "4";
+      addressBytes = value == "4" ? 4 : 3;
+    } else if (key == "-o") {
+      output = value;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "instrument-image: bad %s %s\n", key.c_str(), value.c_str());
+      return false;
+    }
+  }
+  return args.size() % 2 == 1;
+}
+
+// The firmware image as S-records (a ".mot" file): S2 records, the code address as start.
+std::string FirmwareSRecords(const sim::FirmwareImageSpec& recipe, const std::string& output) {
+  std::vector<sim::SRecordBlock> blocks;
+  for (sim::ImageSegment& segment : sim::BuildFirmwareImage(recipe)) blocks.push_back({'2', std::move(segment)});
+  return sim::ToSRecordFile(BaseName(output), blocks, '8', recipe.codeAddress);
 }
 
 int WriteText(const std::string& path, const std::string& text) {
@@ -81,10 +131,21 @@ int main(int argc, char** argv) {
   if (args.size() == 3 && args[0] == "patch" && args[1] == "-o") {
     return WriteText(args[2], sim::ToTiTxt(sim::BuildPatchImage()));
   }
+  if (!args.empty() && args[0] == "terminal") {
+    sim::TerminalImageSpec recipe;
+    int addressBytes = 3;
+    if (!ParseTerminal(args, recipe, addressBytes, output) || output.empty()) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    return WriteText(output, sim::TerminalSRecordFile(recipe, BaseName(output), addressBytes));
+  }
   sim::FirmwareImageSpec recipe;
-  if (args.empty() || args[0] != "firmware" || !ParseFirmware(args, recipe, output) || output.empty()) {
+  bool srec = false;
+  if (args.empty() || args[0] != "firmware" || !ParseFirmware(args, recipe, srec, output) || output.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
   }
+  if (srec) return WriteText(output, FirmwareSRecords(recipe, output));
   return WriteText(output, sim::ToTiTxt(sim::BuildFirmwareImage(recipe)));
 }

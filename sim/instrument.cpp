@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "sim/basic_loader.h"
 #include "sim/bsl_5xx.h"
 #include "sim/bsl_classic.h"
 #include "sim/firmware_check.h"
@@ -19,6 +20,13 @@ std::unique_ptr<FlashModel> MakeMemory(const ComponentConfig& component) {
   return memory;
 }
 
+std::unique_ptr<TerminalFlash> MakeTerminal(const std::optional<TerminalConfig>& terminal) {
+  if (!terminal) return nullptr;
+  auto flash = std::make_unique<TerminalFlash>();
+  flash->Load(BuildTerminalImage(terminal->firmware));
+  return flash;
+}
+
 }  // namespace
 
 Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform::Clock& clock)
@@ -27,6 +35,7 @@ Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform
       clock_(clock),
       main_(MakeMemory(config_.main)),
       sensor_(config_.sensor ? MakeMemory(*config_.sensor) : nullptr),
+      terminal_(MakeTerminal(config_.terminal)),
       lastDue_(clock.Now()),
       flashWork_(std::numeric_limits<std::uint64_t>::max()) {
   state_.secondVersion = config_.firmware.secondVersion;
@@ -71,6 +80,7 @@ LineSettings Instrument::Line() const { return protocol_ ? protocol_->Line() : c
 void Instrument::RefreshVersions() {
   state_.firmwareVersion = ReadFirmwareVersion(*main_, VersionAddressOf(0)).value_or("");
   if (sensor_) state_.secondVersion = ReadFirmwareVersion(*sensor_, VersionAddressOf(1)).value_or("");
+  if (terminal_) state_.secondVersion = terminal_->Version().value_or("");
 }
 
 void Instrument::Receive(std::span<const std::uint8_t> bytes, const LineSettings& seen) {
@@ -90,6 +100,7 @@ void Instrument::Receive(std::span<const std::uint8_t> bytes, const LineSettings
       stateChanged_ = true;
       continue;
     }
+    protocol_->LineSeen(seen);
     protocol_->Receive(byte);
     ApplySwitch();
   }
@@ -140,6 +151,7 @@ void Instrument::ApplySwitch() {
 }
 
 void Instrument::StartBootLoader(int component) {
+  if (component == kTerminalComponent && terminal_) return StartBasicLoader();
   FlashModel& memory = MemoryOf(component);
   if (memory.Part().family == BslFamily::kClassic) {
     protocol_ = std::make_unique<ClassicBsl>(AsHost(), memory, component);
@@ -149,6 +161,14 @@ void Instrument::StartBootLoader(int component) {
   bootAt_.reset();
   state_.firmwareRunning = false;
   state_.bootLoaderComponent = component;
+  stateChanged_ = true;
+}
+
+void Instrument::StartBasicLoader() {
+  protocol_ = std::make_unique<BasicLoader>(AsHost(), config_, *terminal_);
+  bootAt_.reset();
+  state_.firmwareRunning = false;
+  state_.bootLoaderComponent = kTerminalComponent;
   stateChanged_ = true;
 }
 

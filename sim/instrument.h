@@ -19,6 +19,7 @@
 #include "sim/host.h"
 #include "sim/instrument_config.h"
 #include "sim/protocol.h"
+#include "sim/terminal_flash.h"
 
 namespace sim {
 
@@ -57,6 +58,8 @@ class Instrument final : private Host {
   const SimState& Status() const { return state_; }
   const FlashModel& Memory(int component) const;
   bool HasSensor() const { return sensor_ != nullptr; }
+  /// The terminal's flash, when the instrument has a terminal; else null.
+  const TerminalFlash* Terminal() const { return terminal_.get(); }
   /// The settings the active protocol listens at (the firmware's while it boots).
   LineSettings Line() const;
 
@@ -80,6 +83,7 @@ class Instrument final : private Host {
   void PowerOn(bool bootKeyHeld);
   void ApplySwitch();
   void StartBootLoader(int component);
+  void StartBasicLoader();
   void StartFirmware();
   FlashModel& MemoryOf(int component);
   std::uint32_t VersionAddressOf(int component) const;
@@ -90,6 +94,7 @@ class Instrument final : private Host {
   const platform::Clock& clock_;
   std::unique_ptr<FlashModel> main_;
   std::unique_ptr<FlashModel> sensor_;
+  std::unique_ptr<TerminalFlash> terminal_;
   std::unique_ptr<Protocol> protocol_;
   SimState state_;
   std::deque<OutputChunk> output_;

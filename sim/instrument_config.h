@@ -14,6 +14,7 @@
 #include "sim/image_builder.h"
 #include "sim/line_settings.h"
 #include "sim/parts.h"
+#include "sim/terminal_config.h"
 
 namespace sim {
 
@@ -55,6 +56,8 @@ struct InstrumentConfig {
   /// whatever rate the probe came; none when unset.
   std::optional<Announcement> announcement;
   SimTick bootMs = 3000;  ///< from load PC until the firmware is up and reports
+  /// A terminal with a Basic-Loader as the second component; none when unset.
+  std::optional<TerminalConfig> terminal;
 };
 
 }  // namespace sim

@@ -9,7 +9,7 @@
 
 namespace sim {
 
-/// The preset of that name (msp430-classic, msp430-5xx, lab), or nullopt.
+/// The preset of that name (msp430-classic, msp430-5xx, lab, basic-loader), or nullopt.
 std::optional<InstrumentConfig> FindPreset(std::string_view name);
 
 /// Names of all presets, for help texts.

@@ -15,6 +15,8 @@ class Protocol {
   /// The line settings at which this protocol listens and answers.
   virtual LineSettings Line() const = 0;
   virtual void Receive(std::uint8_t byte) = 0;
+  /// How the other side has set the line, before the bytes of each read.
+  virtual void LineSeen(const LineSettings& /*seen*/) {}
 };
 
 }  // namespace sim
