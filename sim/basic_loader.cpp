@@ -41,13 +41,11 @@ const BasicLoader::Texts& BasicLoader::Says() const {
 }
 
 BasicLoader::BasicLoader(Host& host, const InstrumentConfig& config, TerminalFlash& flash)
-    : host_(host), config_(config), flash_(flash) {
-  Announce();
-}
+    : host_(host), config_(config), flash_(flash) {}
 
 LineSettings BasicLoader::Line() const { return {kBaud, config_.firmware.line.stopBits, false}; }
 
-void BasicLoader::Announce() {
+void BasicLoader::Start() {
   const FaultKind fault = host_.Fault("announce");
   if (fault == FaultKind::kSilence) return;
   const TerminalConfig& terminal = *config_.terminal;

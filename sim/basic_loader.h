@@ -25,9 +25,12 @@ namespace sim {
 
 class BasicLoader final : public Protocol {
  public:
-  /// Starts the loader: its announcement and the erase are queued at once.
   /// All references must outlive the object.
   BasicLoader(Host& host, const InstrumentConfig& config, TerminalFlash& flash);
+
+  /// The loader starts once it has the line: it erases the flash and queues
+  /// its announcement at its own line settings.
+  void Start();
 
   LineSettings Line() const override;
   void Receive(std::uint8_t byte) override;
@@ -42,7 +45,6 @@ class BasicLoader final : public Protocol {
   static constexpr std::size_t kMaxLine = 2 + 2 * 256;
 
   const Texts& Says() const;
-  void Announce();
   void EndOfLine();
   bool Take(const SRecord& record);
   bool IsForThisTerminal(const std::vector<std::uint8_t>& header) const;

@@ -165,7 +165,10 @@ void Instrument::StartBootLoader(int component) {
 }
 
 void Instrument::StartBasicLoader() {
-  protocol_ = std::make_unique<BasicLoader>(AsHost(), config_, *terminal_);
+  auto loader = std::make_unique<BasicLoader>(AsHost(), config_, *terminal_);
+  BasicLoader& started = *loader;
+  protocol_ = std::move(loader);
+  started.Start();
   bootAt_.reset();
   state_.firmwareRunning = false;
   state_.bootLoaderComponent = kTerminalComponent;

@@ -123,7 +123,9 @@ std::string SetSensor(InstrumentConfig& c, std::string_view v) {
 std::string NeedSensor(InstrumentConfig& c) { return c.sensor ? "" : "set sensor=PART first"; }
 
 // Keys of the terminal exist only for an instrument that has one.
-std::string SetTerminal(InstrumentConfig& c, std::string_view v, std::string (*set)(TerminalConfig&, std::string_view)) {
+using TerminalSetter = std::string (*)(TerminalConfig&, std::string_view);
+
+std::string SetTerminal(InstrumentConfig& c, std::string_view v, TerminalSetter set) {
   return c.terminal ? set(*c.terminal, v) : "only the basic-loader preset has a terminal";
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "sim/terminal_image.h"
 #include "sim_bench.h"
@@ -71,6 +72,7 @@ TEST(BasicLoader, ReachedThroughTheFirmwareAnnouncesErasesAndProgramsTheFile) {
   bench.Device().Receive(ToBytes("A.1220\r\n"), bench.Device().Line());
   ASSERT_EQ(bench.Device().Output().size(), 6u);
   EXPECT_EQ(bench.Device().Output().front().line.baud, 9600u) << "the acknowledgement leaves at the firmware's rate";
+  EXPECT_EQ(bench.Device().Output().back().line.baud, 19200u) << "the loader's lines at its own";
   EXPECT_EQ(bench.Device().Line().baud, 19200u);
   const Bytes lines = bench.Drain();
   EXPECT_EQ(std::string(lines.begin(), lines.end()), "!\r\n" + std::string(kAnnouncement));
@@ -104,6 +106,12 @@ TEST(BasicLoader, FlashHoldsTheImageAndNothingElse) {
   EXPECT_EQ(loader.Send(File()), "") << "after the end record the loader takes nothing more";
 }
 
+// A case's description as a test name: letters and digits, the rest "_".
+std::string TestName(std::string name) {
+  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+}
+
 struct DefectCase {
   const char* name;
   std::string stream;
@@ -134,11 +142,13 @@ TEST_P(DefectiveStream, AnsweredDefectAndNothingMoreTaken) {
 const std::string kFile = File();
 const std::string kBig = File({"1.30", 0x4010, 0x1000});
 const std::string kFirstCode = kFile.substr(kFile.find("\r\n") + 2, 76);  // S224004010...
+// The first code record with its checksum's last digit changed.
+const std::string kBadSum = kFirstCode.substr(0, 75) + (kFirstCode[75] == '0' ? "1" : "0");
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DefectiveStream,
     ::testing::Values(
-        DefectCase{"checksum", Replace(kFile, kFirstCode, kFirstCode.substr(0, 75) + (kFirstCode[75] == '0' ? "1" : "0"))},
+        DefectCase{"checksum", Replace(kFile, kFirstCode, kBadSum)},
         DefectCase{"count", Replace(kFile, "S224004010", "S225004010")},
         DefectCase{"not hex", Replace(kFile, "S224004010", "S22400401G")},
         DefectCase{"a digit lost", Replace(kFile, "S224004010", "S22400401")},
@@ -156,11 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         DefectCase{"end without data", kFile.substr(0, kFile.find("\r\n") + 2) + "S804004010AB\r\n"},
         DefectCase{"a line longer than any record", std::string(600, 'S')},
         DefectCase{"a stray character between records", Replace(kFile, "\r\nS224004030", "\r\n.S224004030")}),
-    [](const auto& info) {
-      std::string name = info.param.name;
-      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-      return name;
-    });
+    [](const auto& info) { return TestName(info.param.name); });
 
 TEST(BasicLoader, WithoutFlowControlTheRecordsOverrunIt) {
   LoaderBench loader;
@@ -215,11 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Flash-Memory (2) programmed !\r\n"},
         VariantCase{"ends with four bytes", {"end_bytes=1"}, kSmall, "L3_TermH.A37", std::string(kAnnouncement),
                     "\xA1\x48\x20\x14"}),
-    [](const auto& info) {
-      std::string name = info.param.name;
-      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-      return name;
-    });
+    [](const auto& info) { return TestName(info.param.name); });
 
 TEST(BasicLoader, LinesKeepTheirTimes) {
   Bench bench(Bench::Preset("basic-loader", {"loader_start_ms=700", "erase_ms=1500"}));
