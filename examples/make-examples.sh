@@ -76,3 +76,38 @@ make_installation msp430-classic "3,2,4,1,0" 28101 "Meter C1" MC1.TXT @1080 F16C
 "$image" patch -o "$here/msp430-classic/Patch.TXT"
 make_installation msp430-5xx "4,3,2,1,0" 61005 "Meter F5" MF5.TXT @5C00 5438 msp430-5xx 2.10
 make_installation lab "3,2,4,1,0" 70100 "Lab L1" LABXXX.TXT @5C00 5438 lab 3.10
+
+# An instrument whose terminal is updated through its Basic-Loader: the main
+# firmware (.mot) offers the version the instrument already has, so the run
+# goes on to the second component, the terminal, whose files offer a newer
+# version (found by the S-record marker of its version record).
+terminal_block() {  # number, name, main file, main marker, terminal file, terminal marker
+  cat <<INI
+DevStartCmd=1
+DeviceNrDef=$1
+DeviceNr=$1
+DeviceName=$2
+ProgFile1=
+ProgFile2=$3
+ProgFile3=$5
+SWKenn1=
+SWKenn2=$4
+SWKenn3=$6
+BootLoadKenn=
+FlashErase1=
+FlashErase2=
+FlashErase3=
+ProgDefFile=
+ProzTyp=F16C
+INI
+}
+
+terminal="$here/basic-loader"
+mkdir -p "$terminal"
+update_ini "$terminal" "3,4,2,1,0"
+{ terminal_block 21200 "Meter T3" MT3.MOT S214001080 L3_TermH.A37 S1094000; echo; texts; } \
+  | write_crlf "$terminal/ProgDevice.ini"
+cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$terminal/"
+"$image" firmware --layout basic-loader --version 2.00 --format srec -o "$terminal/MT3.MOT"
+"$image" terminal --version 1.30 -o "$terminal/L3_TermH.A37"
+"$image" terminal --version 1.30 -o "$terminal/L3_TermL.A37"
