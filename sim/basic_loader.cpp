@@ -23,6 +23,7 @@ constexpr std::string_view kWaiting = "Waiting for S-Record !";
 constexpr std::array<std::uint8_t, 4> kProgrammedBytes{0xA1, 0x48, 0x20, 0x14};
 constexpr std::uint32_t kBaud = 19200;
 constexpr std::string_view kHeaderStart = "L3_TERM";
+constexpr std::uint32_t kRecordsPerDump = 256;  // the dump follows the programming in steps of 8 KB
 
 }  // namespace
 
@@ -53,6 +54,7 @@ void BasicLoader::Start() {
     flash_.EraseBank(bank);
     ++host_.State().counters.erases;
   }
+  flash_.MarkSettled();
   host_.Changed();
   if (fault == FaultKind::kGarbage) {
     host_.Send(GarbageBytes(Says().banner.size()), terminal.startMs);
@@ -124,6 +126,7 @@ bool BasicLoader::Program(const SRecord& record) {
   if (flash_.Write(record.address, record.data) != WriteResult::kOk) return false;
   ++dataRecords_;
   ++host_.State().counters.programs;
+  if (dataRecords_ % kRecordsPerDump == 0) flash_.MarkSettled();
   const auto last = static_cast<std::uint32_t>(record.address + std::max<std::size_t>(record.data.size(), 1) - 1);
   highestBank_ = std::max(highestBank_, TerminalFlash::BankOf(last));
   return true;
@@ -131,6 +134,7 @@ bool BasicLoader::Program(const SRecord& record) {
 
 void BasicLoader::Finish() {
   stage_ = Stage::kDone;
+  flash_.MarkSettled();
   if (config_.terminal->endBytes) {
     host_.Send(kProgrammedBytes);
   } else {
@@ -141,6 +145,7 @@ void BasicLoader::Finish() {
 
 void BasicLoader::Defect() {
   stage_ = Stage::kStopped;
+  flash_.MarkSettled();
   SendLine(Says().defect);
   ++host_.State().counters.badFrames;
   ++host_.State().counters.naks;
@@ -150,6 +155,7 @@ void BasicLoader::Defect() {
 // Reply 2: the instrument gives up the programming.
 void BasicLoader::Abort() {
   stage_ = Stage::kStopped;
+  flash_.MarkSettled();
   SendLine(config_.firmware.prefix + "2#");
   ++host_.State().counters.naks;
   host_.Changed();

@@ -35,6 +35,7 @@ class BasicLoader final : public Protocol {
   LineSettings Line() const override;
   void Receive(std::uint8_t byte) override;
   void LineSeen(const LineSettings& seen) override { flowControl_ = seen.rtsCts; }
+  bool FlowControlled() const override { return true; }
 
  private:
   struct Texts;

@@ -197,8 +197,10 @@ bool Instrument::TakeFlashChanged() {
   // Received Lab data files are kept with the flash.
   const auto labFiles = std::count_if(state_.labFiles.begin(), state_.labFiles.end(),
                                       [](const LabFile& file) { return file.complete; });
-  const std::uint64_t work =
-      std::uint64_t{state_.counters.erases} + state_.counters.programs + static_cast<std::uint64_t>(labFiles);
+  // The terminal's megabyte is dumped when its programmer marks it settled.
+  const std::uint64_t work = terminal_ ? terminal_->Settled()
+                                       : std::uint64_t{state_.counters.erases} + state_.counters.programs +
+                                             static_cast<std::uint64_t>(labFiles);
   const bool changed = work != flashWork_;
   flashWork_ = work;
   return changed;

@@ -62,6 +62,8 @@ class Instrument final : private Host {
   const TerminalFlash* Terminal() const { return terminal_.get(); }
   /// The settings the active protocol listens at (the firmware's while it boots).
   LineSettings Line() const;
+  /// True when the active protocol takes bytes at the line's rate only.
+  bool FlowControlled() const { return protocol_ && protocol_->FlowControlled(); }
 
   /// True (once) when the state or the flash changed since the last call.
   bool TakeStateChanged();

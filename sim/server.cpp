@@ -13,6 +13,10 @@ namespace sim {
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
+// Most bytes read at a time while a flow-controlled protocol is paced (the
+// credit a late wake-up may use up): the pty's buffer holds the rest back,
+// as CTS would hold the sender.
+constexpr std::size_t kPacedReadChunk = 64;
 constexpr auto kIdleWait = std::chrono::seconds(1);
 constexpr std::size_t kMaxActionLength = 64;  // longer lines are cut (and then not understood)
 
@@ -36,12 +40,37 @@ int Server::Run() {
 
 bool Server::ReadLine() {
   std::array<std::uint8_t, kReadChunk> buffer;
-  for (;;) {
-    const long n = pty_.Read(buffer);
+  for (std::size_t room = ReadRoom(); room > 0; room = ReadRoom()) {
+    const long n = pty_.Read(std::span(buffer).first(room));
     if (n < 0) return false;
     if (n == 0) return true;
+    if (PacedReading()) {
+      // The next read waits until the line could have carried these bytes.
+      const auto charTime = ReadCharTime();
+      const RealTime earliest = std::chrono::steady_clock::now() - charTime * static_cast<long>(kPacedReadChunk);
+      nextRead_ = std::max(nextRead_, earliest) + charTime * n;
+    }
     instrument_.Receive(std::span(buffer).first(static_cast<std::size_t>(n)), pty_.Seen());
   }
+  return true;
+}
+
+bool Server::PacedReading() const { return options_.pace && instrument_.FlowControlled(); }
+
+std::chrono::nanoseconds Server::ReadCharTime() const {
+  return std::chrono::nanoseconds(
+      static_cast<std::int64_t>(instrument_.Line().CharMicros() * 1000.0 / options_.timeScale));
+}
+
+// How many bytes may be read now: all there are, unless reading is paced;
+// then as many as the line could have carried since the last ones.
+std::size_t Server::ReadRoom() const {
+  if (!PacedReading()) return kReadChunk;
+  const auto charTime = ReadCharTime();
+  const auto now = std::chrono::steady_clock::now();
+  if (charTime.count() <= 0) return kReadChunk;
+  if (now < nextRead_) return 0;
+  return std::min<std::size_t>(kPacedReadChunk, static_cast<std::size_t>((now - nextRead_) / charTime) + 1);
 }
 
 bool Server::WriteDue() {
@@ -106,8 +135,14 @@ bool Server::WaitForWork() {
     }
   }
   if (const auto deadline = instrument_.Deadline()) until(*deadline);
+  const bool mayRead = ReadRoom() > 0;
+  if (!mayRead) {
+    const auto untilRead = std::chrono::duration_cast<std::chrono::nanoseconds>(nextRead_ - std::chrono::steady_clock::now());
+    wait = std::min(wait, std::max(std::chrono::nanoseconds(0), untilRead));
+  }
 
-  std::array<pollfd, 3> fds{{{pty_.MasterFd(), static_cast<short>(POLLIN | (blocked_ ? POLLOUT : 0)), 0},
+  const auto masterEvents = static_cast<short>((mayRead ? POLLIN : 0) | (blocked_ ? POLLOUT : 0));
+  std::array<pollfd, 3> fds{{{pty_.MasterFd(), masterEvents, 0},
                              {options_.stopFd, POLLIN, 0},
                              {options_.inputFd, POLLIN, 0}}};
   const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000'000),

@@ -47,8 +47,14 @@ class TerminalFlash {
   /// All of the flash from address 0 (the flash.bin dump).
   const std::vector<std::uint8_t>& Image() const { return bytes_; }
 
+  /// The flash is worth dumping again: a megabyte is not rewritten for
+  /// every record, only when the programmer says so.
+  void MarkSettled() { ++settled_; }
+  std::uint32_t Settled() const { return settled_; }
+
  private:
   std::vector<std::uint8_t> bytes_;
+  std::uint32_t settled_ = 0;
 };
 
 }  // namespace sim

@@ -84,9 +84,9 @@ class BasicLoaderPtyTest : public ::testing::Test {
     }
   }
 
-  // Collects what arrives until `text` is in it or five seconds have passed.
+  // Collects what arrives until `text` is in it or 20 seconds have passed.
   std::string AwaitText(std::string_view text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (received_.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
       pollfd fd{slave_, POLLIN, 0};
       if (::poll(&fd, 1, 100) <= 0) continue;
@@ -128,7 +128,7 @@ class BasicLoaderPtyTest : public ::testing::Test {
 
 TEST_F(BasicLoaderPtyTest, FlashHoldsTheFileAsSrecCatReadsIt) {
   if (std::system("srec_cat -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
-  const std::string file = TerminalSRecordFile({"1.30", 0x4010, 0x6000}, "L3_TermH.A37", 3);
+  const std::string file = TerminalSRecordFile({"1.30", 0x4010, 0x3000}, "L3_TermH.A37", 3);
   std::ofstream(dir_ / "L3_TermH.A37", std::ios::binary) << file;
   ReachTheLoader(true);
   SendFile(file);
