@@ -54,8 +54,7 @@ void BasicLoader::Start() {
     flash_.EraseBank(bank);
     ++host_.State().counters.erases;
   }
-  flash_.MarkSettled();
-  host_.Changed();
+  Settle();
   if (fault == FaultKind::kGarbage) {
     host_.Send(GarbageBytes(Says().banner.size()), terminal.startMs);
     return;
@@ -96,7 +95,6 @@ void BasicLoader::EndOfLine() {
   const std::optional<SRecord> record = overrun ? std::nullopt : ParseSRecord(line);
   if (!record || !Take(*record)) return Defect();
   ++host_.State().counters.frames;
-  host_.Changed();
 }
 
 // The order a file must keep: the header first, then data records, at most
@@ -126,7 +124,7 @@ bool BasicLoader::Program(const SRecord& record) {
   if (flash_.Write(record.address, record.data) != WriteResult::kOk) return false;
   ++dataRecords_;
   ++host_.State().counters.programs;
-  if (dataRecords_ % kRecordsPerDump == 0) flash_.MarkSettled();
+  if (dataRecords_ % kRecordsPerDump == 0) Settle();
   const auto last = static_cast<std::uint32_t>(record.address + std::max<std::size_t>(record.data.size(), 1) - 1);
   highestBank_ = std::max(highestBank_, TerminalFlash::BankOf(last));
   return true;
@@ -134,7 +132,7 @@ bool BasicLoader::Program(const SRecord& record) {
 
 void BasicLoader::Finish() {
   stage_ = Stage::kDone;
-  flash_.MarkSettled();
+  Settle();
   if (config_.terminal->endBytes) {
     host_.Send(kProgrammedBytes);
   } else {
@@ -145,19 +143,24 @@ void BasicLoader::Finish() {
 
 void BasicLoader::Defect() {
   stage_ = Stage::kStopped;
-  flash_.MarkSettled();
+  Settle();
   SendLine(Says().defect);
   ++host_.State().counters.badFrames;
   ++host_.State().counters.naks;
-  host_.Changed();
 }
 
 // Reply 2: the instrument gives up the programming.
 void BasicLoader::Abort() {
   stage_ = Stage::kStopped;
-  flash_.MarkSettled();
+  Settle();
   SendLine(config_.firmware.prefix + "2#");
   ++host_.State().counters.naks;
+}
+
+// The dump catches up: at the start, every few records and at the end (a
+// megabyte of flash and the state are not rewritten for every record).
+void BasicLoader::Settle() {
+  flash_.MarkSettled();
   host_.Changed();
 }
 

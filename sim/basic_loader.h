@@ -53,6 +53,7 @@ class BasicLoader final : public Protocol {
   void Finish();
   void Defect();
   void Abort();
+  void Settle();
   void SendLine(std::string_view text, SimTick delayMs = 0);
 
   Host& host_;

@@ -13,9 +13,10 @@ namespace sim {
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
-// Most bytes read at a time while a flow-controlled protocol is paced (the
-// credit a late wake-up may use up): the pty's buffer holds the rest back,
-// as CTS would hold the sender.
+// Bytes read at a time while a flow-controlled protocol is paced; the next
+// read waits until the line could have carried them (a late wake-up is made
+// up by the next one). The pty's buffer holds the rest back, as CTS would
+// hold the sender.
 constexpr std::size_t kPacedReadChunk = 64;
 constexpr auto kIdleWait = std::chrono::seconds(1);
 constexpr std::size_t kMaxActionLength = 64;  // longer lines are cut (and then not understood)
@@ -62,15 +63,10 @@ std::chrono::nanoseconds Server::ReadCharTime() const {
       static_cast<std::int64_t>(instrument_.Line().CharMicros() * 1000.0 / options_.timeScale));
 }
 
-// How many bytes may be read now: all there are, unless reading is paced;
-// then as many as the line could have carried since the last ones.
+// How many bytes may be read now: all there are, unless reading is paced.
 std::size_t Server::ReadRoom() const {
   if (!PacedReading()) return kReadChunk;
-  const auto charTime = ReadCharTime();
-  const auto now = std::chrono::steady_clock::now();
-  if (charTime.count() <= 0) return kReadChunk;
-  if (now < nextRead_) return 0;
-  return std::min<std::size_t>(kPacedReadChunk, static_cast<std::size_t>((now - nextRead_) / charTime) + 1);
+  return std::chrono::steady_clock::now() < nextRead_ ? 0 : kPacedReadChunk;
 }
 
 bool Server::WriteDue() {
