@@ -47,25 +47,26 @@ BasicLoader::BasicLoader(Host& host, const InstrumentConfig& config, TerminalFla
 LineSettings BasicLoader::Line() const { return {kBaud, config_.firmware.line.stopBits, false}; }
 
 void BasicLoader::Start() {
-  const FaultKind fault = host_.Fault("announce");
-  if (fault == FaultKind::kSilence) return;
-  const TerminalConfig& terminal = *config_.terminal;
   for (int bank = 1; bank <= 2; ++bank) {
     flash_.EraseBank(bank);
     ++host_.State().counters.erases;
   }
   Settle();
-  if (fault == FaultKind::kGarbage) {
-    host_.Send(GarbageBytes(Says().banner.size()), terminal.startMs);
-    return;
-  }
+  const FaultKind fault = host_.Fault("announce");
+  if (fault == FaultKind::kSilence) return;
+  const TerminalConfig& terminal = *config_.terminal;
+  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(Says().banner.size()), terminal.startMs);
   SendLine(Says().banner, terminal.startMs);
-  SimTick erasing = 0;
+  // Each bank takes its erase time, whether or not the loader names it.
+  SimTick wait = 0;
   for (const std::string_view line : Says().erasing) {
-    if (!line.empty()) SendLine(line, erasing);
-    erasing = terminal.eraseMs;
+    if (!line.empty()) {
+      SendLine(line, wait);
+      wait = 0;
+    }
+    wait += terminal.eraseMs;
   }
-  SendLine(Says().erased, terminal.eraseMs);
+  SendLine(Says().erased, wait);
   SendLine(kWaiting);
 }
 
@@ -97,8 +98,9 @@ void BasicLoader::EndOfLine() {
   ++host_.State().counters.frames;
 }
 
-// The order a file must keep: the header first, then data records, at most
-// one S5 that counts them, and the end record, after which the loader is done.
+// The order a file must keep: the header first, then data records, where an
+// S5 may follow that counts the data records before it, and the end record,
+// after which the loader is done.
 bool BasicLoader::Take(const SRecord& record) {
   if (!headerSeen_) {
     headerSeen_ = record.type == '0' && IsForThisTerminal(record.data);

@@ -19,8 +19,7 @@ void TerminalFlash::EraseBank(int bank) {
 }
 
 WriteResult TerminalFlash::Write(std::uint32_t address, std::span<const std::uint8_t> data) {
-  if (data.empty()) return WriteResult::kOk;
-  const std::uint64_t last = std::uint64_t{address} + data.size() - 1;
+  const std::uint64_t last = std::uint64_t{address} + std::max<std::size_t>(data.size(), 1) - 1;
   if (BankOf(address) == 0 || last >= kTerminalFlashSize) return WriteResult::kNotWritable;
   bool verified = true;
   for (std::size_t i = 0; i < data.size(); ++i) {

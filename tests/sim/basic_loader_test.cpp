@@ -104,6 +104,10 @@ TEST(BasicLoader, FlashHoldsTheImageAndNothingElse) {
   const auto programmed = std::count_if(image.begin(), image.end(), [](std::uint8_t b) { return b != 0xFF; });
   EXPECT_LE(programmed, 0x300 + 6);
   EXPECT_EQ(loader.Send(File()), "") << "after the end record the loader takes nothing more";
+
+  // The user switches the instrument off and on: its firmware reports the new terminal.
+  loader.bench.Device().PowerCycle(false);
+  EXPECT_EQ(loader.bench.Text("A.2001\r\n"), "I.21#2.00,1.30\r\n");
 }
 
 // A case's description as a test name: letters and digits, the rest "_".
