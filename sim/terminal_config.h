@@ -17,7 +17,9 @@ struct TerminalConfig {
   std::string reply208 = "0";        ///< text of reply 208; "0" is a terminal for L3_TermH.A37, else L3_TermL.A37
   std::string loaderVersion = "1.02";  ///< "1.01" or "1.02": which texts the loader sends
   bool endBytes = false;             ///< the loader ends with the bytes A1 48 20 14 instead of a text line
-  SimTick startMs = 500;             ///< from the firmware's "!" to A.1220 until the loader's first line
+  /// From the firmware's "!" to A.1220 until the loader's first line: the
+  /// terminal restarts into its loader, and the updater switches its line.
+  SimTick startMs = 2000;
   SimTick eraseMs = 1000;            ///< per flash bank
 };
 

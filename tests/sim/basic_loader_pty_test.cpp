@@ -41,7 +41,10 @@ class BasicLoaderPtyTest : public ::testing::Test {
     ASSERT_EQ(pty_.Open(), "");
     ASSERT_EQ(::pipe(stop_), 0);
     clock_ = platform::MakeSteadyClock(kTimeScale);
-    instrument_ = std::make_unique<Instrument>(*FindPreset("basic-loader"), FaultPlan{}, *clock_);
+    InstrumentConfig config = *FindPreset("basic-loader");
+    // Time enough (200 ms here) to switch the line after the "!" however busy the machine is.
+    ASSERT_EQ(ApplySetting(config, "loader_start_ms=10000"), "");
+    instrument_ = std::make_unique<Instrument>(std::move(config), FaultPlan{}, *clock_);
     dump_ = std::make_unique<DumpWriter>(dir_.string());
     server_ = std::make_unique<Server>(pty_, *instrument_, *clock_,
                                        ServerOptions{true, kTimeScale, dump_.get(), stop_[0]});
