@@ -6,6 +6,7 @@
 //   bench_loaders [classic] [5xx] [wince]     (all when none is named)
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -51,12 +52,14 @@ struct Figures {
   double run = 0;       ///< the whole Program call
   double cpu = 0;       ///< the updater's CPU time in it (the simulator's taken off)
   bool ok = false;
+  std::string why;      ///< the loader's last message when it failed
 };
 
 void Print(const Figures& f) {
   std::printf("%-8s %9zu bytes  data phase %7.1f s  limit %7.1f s  ratio %5.2f  whole %7.1f s  CPU %5.2f s (%4.2f %%)%s\n",
               f.family, f.bytes, f.phase, f.limit, f.limit > 0 ? f.phase / f.limit : 0.0, f.run, f.cpu,
-              f.run > 0 ? 100.0 * f.cpu / f.run : 0.0, f.ok ? "" : "  FAILED");
+              f.run > 0 ? 100.0 * f.cpu / f.run : 0.0, f.ok ? "" : "  FAILED: ");
+  if (!f.ok) std::printf("  %s\n", f.why.c_str());
 }
 
 serial::BaudTag BaudTagOf(std::uint32_t rate) {
@@ -68,26 +71,33 @@ serial::BaudTag BaudTagOf(std::uint32_t rate) {
 
 // Runs `program` against `rig`, timing it and taking the simulator's CPU off.
 template <typename Program>
-void Measure(SimRig& instrument, Figures& f, Program&& program) {
+void Measure(SimRig& instrument, UpdaterRig& updater, Figures& f, Program&& program) {
   const double cpu0 = CpuSeconds();
   const double sim0 = instrument.CpuSeconds();
   const auto start = Clock::now();
   f.ok = program();
+  if (!f.ok && !updater.view.boxes.empty()) f.why = updater.view.boxes.back();
   f.run = std::chrono::duration<double>(Clock::now() - start).count() * platform::TimeScale();
   f.cpu = CpuSeconds() - cpu0 - (instrument.CpuSeconds() - sim0);
 }
 
-// An MSP430 image of `codeSize` bytes through the classic or the 5xx loader.
-Figures Msp430(const char* family, const char* preset, std::uint32_t codeSize, bool five) {
+// An MSP430 image of `bytes` bytes through the classic or the 5xx loader:
+// code from the preset's code address up to the vectors, and what does not
+// fit below them from 0x10000 on (the 5xx parts' flash goes on there).
+Figures Msp430(const char* family, const char* preset, std::uint32_t bytes, bool five) {
   Figures f{family};
   const std::string dir = TempDir();
   sim::InstrumentConfig config = *sim::FindPreset(preset);
   sim::FirmwareImageSpec recipe = config.main.firmware;
   recipe.version = "9.87";
-  recipe.codeSize = codeSize;
+  recipe.codeSize = std::min<std::uint32_t>(bytes, 0xFF80 - recipe.codeAddress);
   recipe.startWord = !five;
-  f.bytes = codeSize;
-  std::ofstream(dir + "/FW.TXT", std::ios::binary) << sim::ToTiTxt(sim::BuildFirmwareImage(recipe));
+  sim::MemoryImage image = sim::BuildFirmwareImage(recipe);
+  std::vector<std::uint8_t> high(bytes - recipe.codeSize);
+  for (std::size_t i = 0; i < high.size(); ++i) high[i] = static_cast<std::uint8_t>(i * 29 % 251);
+  if (!high.empty()) image.push_back({0x10000, std::move(high)});
+  f.bytes = bytes;
+  std::ofstream(dir + "/FW.TXT", std::ios::binary) << sim::ToTiTxt(image);
   SimRig instrument(config, {}, true);
   UpdaterRig updater(instrument.SlavePath(), BaudTagOf(config.firmware.line.baud),
                      config.firmware.line.stopBits == 2 ? serial::S_2 : serial::S_1);
@@ -95,7 +105,7 @@ Figures Msp430(const char* family, const char* preset, std::uint32_t codeSize, b
   updater.record.ProzTyp = five ? 0x5438 : 0;
   RecordingPort recorder(updater.Link(), five);
   const loaders::LoaderContext context = updater.LoaderServices::Context(recorder, dir);
-  Measure(instrument, f, [&] {
+  Measure(instrument, updater, f, [&] {
     if (five) return loaders::T_BSL_54XX_430(context).Program(0, "FW.TXT", true, true) == 1;
     return loaders::T_BSL430(context).Program(0, "FW.TXT", true, true) == 1;
   });
@@ -125,7 +135,7 @@ Figures WinCE() {
   updater.record.ExtraFileCount = 2;
   RecordingPort recorder(updater.Link(), false);
   loaders::TWinCEProg loader(updater.LoaderServices::Context(recorder, dir));
-  Measure(instrument, f, [&] { return loader.Program(loaders::WinCEArgs{names[0], false}) == 1; });
+  Measure(instrument, updater, f, [&] { return loader.Program(loaders::WinCEArgs{names[0], false}) == 1; });
   instrument.Stop();
   // The answers reach the reply parser, not the recorder: the copy is timed
   // from the first frame to the last.

@@ -51,7 +51,6 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, con
     error = ApplySetting(*config, setting);
     if (!error.empty()) return std::nullopt;
   }
-  if (config->emf) config->emf->paceReception = options.pace;
   options.config = std::move(*config);
   return options;
 }

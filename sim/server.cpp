@@ -7,17 +7,16 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <span>
 
 namespace sim {
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
-// Bytes read at a time while a flow-controlled protocol is paced; the next
-// read waits until the line could have carried them (a late wake-up is made
-// up by the next one). The pty's buffer holds the rest back, as CTS would
-// hold the sender.
+// Bytes a paced flow-controlled protocol lets wait ahead of the line.
 constexpr std::size_t kPacedReadChunk = 64;
+constexpr auto kFeedStep = std::chrono::milliseconds(2);
 constexpr auto kIdleWait = std::chrono::seconds(1);
 constexpr std::size_t kMaxActionLength = 64;  // longer lines are cut (and then not understood)
 
@@ -44,29 +43,61 @@ bool Server::ReadLine() {
   for (std::size_t room = ReadRoom(); room > 0; room = ReadRoom()) {
     const long n = pty_.Read(std::span(buffer).first(room));
     if (n < 0) return false;
-    if (n == 0) return true;
-    if (PacedReading()) {
-      // The next read waits until the line could have carried these bytes.
-      const auto charTime = ReadCharTime();
-      const RealTime earliest = std::chrono::steady_clock::now() - charTime * static_cast<long>(kPacedReadChunk);
-      nextRead_ = std::max(nextRead_, earliest) + charTime * n;
+    if (n == 0) break;
+    const auto bytes = std::span(buffer).first(static_cast<std::size_t>(n));
+    if (!options_.pace) {
+      instrument_.Receive(bytes, pty_.Seen());
+      continue;
     }
-    instrument_.Receive(std::span(buffer).first(static_cast<std::size_t>(n)), pty_.Seen());
+    // The bytes reach the instrument one character time after another, from
+    // the moment the line is free: a pty carries them at once.
+    const auto charTime = ReadCharTime();
+    const RealTime start = std::max(std::chrono::steady_clock::now(), lineFree_);
+    inbound_.push_back({{bytes.begin(), bytes.end()}, pty_.Seen(), start, charTime, 0});
+    inboundBytes_ += bytes.size();
+    lineFree_ = start + charTime * n;
   }
+  FeedDue();
   return true;
 }
 
-bool Server::PacedReading() const { return options_.pace && instrument_.FlowControlled(); }
+void Server::FeedDue() {
+  const RealTime now = std::chrono::steady_clock::now();
+  while (!inbound_.empty()) {
+    Inbound& chunk = inbound_.front();
+    const auto carried = now < chunk.start ? 0 : (now - chunk.start) / chunk.charTime;
+    const std::size_t due = std::min(chunk.bytes.size(), static_cast<std::size_t>(carried));
+    if (due > chunk.fed) {
+      instrument_.Receive(std::span(chunk.bytes).subspan(chunk.fed, due - chunk.fed), chunk.seen);
+      inboundBytes_ -= due - chunk.fed;
+      chunk.fed = due;
+    }
+    if (chunk.fed < chunk.bytes.size()) return;
+    inbound_.pop_front();
+  }
+}
+
+// When the next received bytes are due: at the latest when the last byte
+// read so far is, and no later than kFeedStep after the next one, so that a
+// long stream is fed in steps instead of a wake-up per byte.
+std::optional<Server::RealTime> Server::NextFeed() const {
+  if (inbound_.empty()) return std::nullopt;
+  const Inbound& front = inbound_.front();
+  const RealTime next = front.start + front.charTime * static_cast<long>(front.fed + 1);
+  return std::min(lineFree_, next + kFeedStep);
+}
 
 std::chrono::nanoseconds Server::ReadCharTime() const {
   return std::chrono::nanoseconds(
       static_cast<std::int64_t>(instrument_.Line().CharMicros() * 1000.0 / options_.timeScale));
 }
 
-// How many bytes may be read now: all there are, unless reading is paced.
+// How many bytes may be read now: all there are, unless a flow-controlled
+// protocol is paced: then no more than a small buffer ahead of the line, and
+// the pty holds the rest back as CTS would hold the sender.
 std::size_t Server::ReadRoom() const {
-  if (!PacedReading()) return kReadChunk;
-  return std::chrono::steady_clock::now() < nextRead_ ? 0 : kPacedReadChunk;
+  if (!options_.pace || !instrument_.FlowControlled()) return kReadChunk;
+  return inboundBytes_ < kPacedReadChunk ? kPacedReadChunk - inboundBytes_ : 0;
 }
 
 bool Server::WriteDue() {
@@ -131,11 +162,11 @@ bool Server::WaitForWork() {
     }
   }
   if (const auto deadline = instrument_.Deadline()) until(*deadline);
-  const bool mayRead = ReadRoom() > 0;
-  if (!mayRead) {
-    const auto untilRead = std::chrono::duration_cast<std::chrono::nanoseconds>(nextRead_ - std::chrono::steady_clock::now());
-    wait = std::min(wait, std::max(std::chrono::nanoseconds(0), untilRead));
+  if (const auto feed = NextFeed()) {
+    wait = std::min(wait, std::max(std::chrono::nanoseconds(0), std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                                     *feed - std::chrono::steady_clock::now())));
   }
+  const bool mayRead = ReadRoom() > 0;
 
   const auto masterEvents = static_cast<short>((mayRead ? POLLIN : 0) | (blocked_ ? POLLOUT : 0));
   std::array<pollfd, 3> fds{{{pty_.MasterFd(), masterEvents, 0},
@@ -179,6 +210,8 @@ void Server::CarryOut(std::string_view action) {
   }
   instrument_.PowerCycle(action != "power-cycle");
   chunkSent_ = 0;  // the chunk being sent went with the power
+  inbound_.clear();  // and so did what was still on its way in
+  inboundBytes_ = 0;
   blocked_ = false;
   if (options_.reportFd < 0) return;
   const std::string done = "done " + std::string(action) + "\n";

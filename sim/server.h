@@ -2,15 +2,20 @@
 // The simulator's loop: moves bytes between the pty and the instrument, runs
 // the instrument's timers, paces the output and keeps the dump files current.
 // Blocks in ppoll() until a byte, a deadline or a stop request arrives; it
-// never spins. One thread. With pacing, a flow-controlled protocol (the
-// Basic-Loader) is also fed no faster than the line's character rate: the
-// rest waits in the pty, whose full buffer holds the sender back as CTS would.
+// never spins. One thread. With pacing, both directions run at the line's
+// character rate: what the updater writes reaches the instrument one
+// character time after another, and for a flow-controlled protocol (the
+// Basic-Loader) the rest waits in the pty, whose full buffer holds the sender
+// back as CTS would.
 //
 // Operator actions arrive as lines on the input: "power-cycle" (the user
 // switches the instrument off and on) and "power-cycle boot-key" (the same
 // with the key held that starts the boot loader). Each is confirmed with
 // "done ACTION" on the report descriptor; anything else is named on stderr.
 #include <chrono>
+#include <deque>
+#include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -42,8 +47,18 @@ class Server {
  private:
   using RealTime = std::chrono::steady_clock::time_point;
 
+  // Received bytes on their way to the instrument (pacing).
+  struct Inbound {
+    std::vector<std::uint8_t> bytes;
+    LineSettings seen;                 // how the updater had set the line
+    RealTime start;                    // the line began to carry the first byte
+    std::chrono::nanoseconds charTime;
+    std::size_t fed = 0;               // bytes the instrument has got
+  };
+
   bool ReadLine();
-  bool PacedReading() const;
+  void FeedDue();
+  std::optional<RealTime> NextFeed() const;
   std::chrono::nanoseconds ReadCharTime() const;
   std::size_t ReadRoom() const;
   bool WriteDue();
@@ -58,7 +73,9 @@ class Server {
   const platform::Clock& clock_;
   ServerOptions options_;
   RealTime nextByte_{};      // pacing: the earliest moment the next byte may leave
-  RealTime nextRead_{};      // pacing a flow-controlled protocol: the earliest moment to read again
+  RealTime lineFree_{};      // pacing: when the line has carried every byte read so far
+  std::deque<Inbound> inbound_;
+  std::size_t inboundBytes_ = 0;  // not yet fed
   std::size_t chunkSent_ = 0;  // bytes of the front chunk already written
   bool blocked_ = false;     // the pty took no more bytes; wait until it is writable
   bool stop_ = false;
