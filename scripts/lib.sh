@@ -20,9 +20,16 @@ install_missing() {
 }
 
 # configure_and_build <build dir> [cmake args...]
+# Uses the compiler cache when one is installed: paths are taken relative to
+# the project, so a fresh clone elsewhere hits what an earlier build stored.
 configure_and_build() {
   local dir=$1
   shift
-  cmake -S "$PROJECT_DIR" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  local cache=()
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$PROJECT_DIR" CCACHE_NOHASHDIR=1
+    cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$PROJECT_DIR" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
 }
