@@ -16,15 +16,18 @@ int ComPortLink::WriteText(const char* text) {
 
 int ComPortLink::Read(std::uint8_t* buffer, int size) {
   if (!Usable()) return kClosed;
-  // The component waits for a whole request (one millisecond per byte asked
-  // for) when fewer bytes are there, so small requests are made until one
-  // comes back short: what has arrived is taken without that wait. Its zero
+  // The component waits out its time-outs when fewer bytes are there than
+  // asked for, so only what has arrived is asked for: a frame is taken the
+  // moment its last byte is in. A read of nothing still tells the component
+  // that the owner has looked, so that the next arrival is announced. Its zero
   // byte behind the data needs one byte more of room.
-  constexpr int kChunk = 8;
+  constexpr int kChunk = 256;
   char staging[kChunk + 1];
+  const int ready = std::min(size, port_->Queued());
+  if (ready == 0) return port_->Read(staging, 0) < 0 ? kClosed : 0;
   int total = 0;
-  while (total < size) {
-    const int want = std::min(kChunk, size - total);
+  while (total < ready) {
+    const int want = std::min(kChunk, ready - total);
     const int n = port_->Read(staging, static_cast<unsigned long>(want));
     if (n < 0) return total > 0 ? total : n;
     std::copy_n(staging, n, buffer + total);

@@ -230,6 +230,12 @@ class PosixSerialPort final : public SerialPort {
     return static_cast<long>(got);
   }
 
+  std::size_t Queued() override {
+    int queued = 0;
+    if (::ioctl(fd_, FIONREAD, &queued) != 0) return 0;
+    return static_cast<std::size_t>(std::max(queued, 0));
+  }
+
   SerialWriteResult Write(const void* data, std::size_t size) override {
     const SerialTimeouts to = GetTimeouts();
     const bool limit = to.writeTotalMultiplier != 0 || to.writeTotalConstant != 0;

@@ -135,6 +135,8 @@ class SerialPort {
   /// bytes are dropped when discardNull is in force. Returns the count (0 when
   /// nothing came), or -1 on an error of the device.
   virtual long Read(void* buffer, std::size_t size) = 0;
+  /// Bytes received and not read yet (a read of that many returns at once).
+  virtual std::size_t Queued() = 0;
 
   /// Writes within the write time-out. Never discards queued output.
   virtual SerialWriteResult Write(const void* data, std::size_t size) = 0;

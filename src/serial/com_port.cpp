@@ -231,6 +231,11 @@ int TComPort::Read(char* buffer, unsigned long size) {
   return static_cast<int>(n);
 }
 
+int TComPort::Queued() {
+  if (!open_) return 0;
+  return static_cast<int>(std::min<std::size_t>(port_->Queued(), INT_MAX));
+}
+
 int TComPort::Write(const char* data, int length, bool async) {
   if (!open_) return kClosed;
   if (data == nullptr || length < -1) return 0;

@@ -124,6 +124,9 @@ class TComPort {
   /// the data (buffer of size+1 bytes). Returns the count (0 when nothing came)
   /// or kClosed.
   int Read(char* buffer, unsigned long size);
+  /// Bytes received and not read yet (0 when closed): a Read of no more than
+  /// these returns at once, without waiting out the time-out.
+  int Queued();
   /// Sends `length` bytes (-1: a zero-terminated text), framed 0x13 ... 0x11
   /// with Vorlo_XonXoff in force. Synchronous: returns the bytes written
   /// (framing included), kShortWrite, or 0 when the device rejected it.

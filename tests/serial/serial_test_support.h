@@ -245,6 +245,7 @@ class UartLikeDriver final : public platform::SerialDriver {
     platform::SerialTimeouts GetTimeouts() const override { return inner_->GetTimeouts(); }
     void SetTimeouts(const platform::SerialTimeouts& t) override { inner_->SetTimeouts(t); }
     long Read(void* b, std::size_t n) override { return inner_->Read(b, n); }
+    std::size_t Queued() override { return inner_->Queued(); }
     platform::SerialWriteResult Write(const void* d, std::size_t n) override {
       return inner_->Write(d, n);
     }
