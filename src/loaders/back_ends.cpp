@@ -4,6 +4,7 @@
 #include "loaders/bsl54xx430.h"
 #include "loaders/wince_prog.h"
 #include "loaders/emf_loader.h"
+#include "loaders/external_tools.h"
 
 namespace loaders {
 
@@ -12,6 +13,8 @@ void AddProgramBackEnds(LoaderRegistry& registry) {
   registry.Add(LoaderKind::Bsl54xx430, &Make<T_BSL_54XX_430>);
   registry.Add(LoaderKind::WinCE, &Make<TWinCEProg>);
   registry.Add(LoaderKind::Emf, &Make<T_EMFLoader>);
+  registry.Add(ExternalHandler::HexLoad, &RunHexLoad);
+  registry.Add(ExternalHandler::Pic32Bootloader, &RunPic32Bootloader);
 }
 
 }  // namespace loaders
