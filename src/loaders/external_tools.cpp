@@ -60,12 +60,14 @@ using Operation = int (TExternalProgramming::*)(const char*);
 
 int HandOff(const LoaderContext& context, const char* file, Operation operation) {
   if (context.portObject == nullptr || !context.portObject->IsOpen()) {
-    context.view.MessageBox(external::NoPortMessage(context.language), kCaptionError.Pick(context.language),
-                            updater::BoxIcon::Error, updater::BoxButtons::Ok);
+    context.view.MessageBox(external::NoPortMessage(context.language),
+                            kCaptionError.Pick(context.language), updater::BoxIcon::Error,
+                            updater::BoxButtons::Ok);
     return 1;
   }
   ComPortHandOff port(*context.portObject, context.loop);
-  TExternalProgramming programming(context, port, {context.config.programDir, platform::ExecutableDirectory()});
+  TExternalProgramming programming(context, port,
+                                   {context.config.programDir, platform::ExecutableDirectory()});
   return (programming.*operation)(file);
 }
 
@@ -94,8 +96,10 @@ int TExternalProgramming::RunHexLoad(const char* file) {
     code = RunLibrary(library, path);
   } else {
     context_.wait.DelayTime(kBeforeToolMs, true);
-    code = RunTool(kHexLoadTool, HexLoadArguments(path, port_.Index() + 1, context_.record.KeepsBootLoaderRate(0)),
-                   kAfterHexLoadMs);
+    code =
+        RunTool(kHexLoadTool,
+                HexLoadArguments(path, port_.Index() + 1, context_.record.KeepsBootLoaderRate(0)),
+                kAfterHexLoadMs);
   }
   if (!Retake(code == 0 && context_.config.startCmdIndex == kStartCmdLeaves9600Odd)) return kFailed;
   context_.wait.DelayTime(kHexLoadSettleMs, false);
@@ -149,17 +153,20 @@ int TExternalProgramming::WaitForLibrary(const M16Functions& functions, const st
 
 int TExternalProgramming::RunTool(const char* tool, const std::vector<std::string>& arguments,
                                   platform::Tick pauseAfterMs) {
-  const platform::ProcessStart start{FindTool(folders_, tool), arguments, {{kPortsVariable, port_.DeviceList()}}};
+  const platform::ProcessStart start{
+      FindTool(folders_, tool), arguments, {{kPortsVariable, port_.DeviceList()}}};
   int code = kTryAgain;
   for (int attempt = 1; attempt <= kStarts && code == kTryAgain; ++attempt) {
     if (attempt > 1) context_.output.Log(external::StartAgainNote(tool, context_.language));
     code = RunOnce(start, pauseAfterMs);
   }
-  if (code != 0 && code != kNotStarted) ShowError(external::ToolFailedMessage(tool, code, context_.language));
+  if (code != 0 && code != kNotStarted)
+    ShowError(external::ToolFailedMessage(tool, code, context_.language));
   return code;
 }
 
-int TExternalProgramming::RunOnce(const platform::ProcessStart& start, platform::Tick pauseAfterMs) {
+int TExternalProgramming::RunOnce(const platform::ProcessStart& start,
+                                  platform::Tick pauseAfterMs) {
   StartTitle();
   const platform::StartResult started = platform::StartProcess(start);
   if (!started) {

@@ -27,7 +27,8 @@ class TExternalProgramming {
   static constexpr int kNotStarted = -1;
 
   /// `folders`: where the library and the tools are looked for, in order.
-  TExternalProgramming(const LoaderContext& context, HandOffPort& port, std::vector<std::string> folders);
+  TExternalProgramming(const LoaderContext& context, HandOffPort& port,
+                       std::vector<std::string> folders);
   ~TExternalProgramming();
 
   /// Programs `file` through the library when it is there, else the tool.
@@ -37,7 +38,8 @@ class TExternalProgramming {
  private:
   int RunLibrary(const M16Library& library, const std::string& file);
   int WaitForLibrary(const M16Functions& functions, const std::string& file);
-  int RunTool(const char* tool, const std::vector<std::string>& arguments, platform::Tick pauseAfterMs);
+  int RunTool(const char* tool, const std::vector<std::string>& arguments,
+              platform::Tick pauseAfterMs);
   int RunOnce(const platform::ProcessStart& start, platform::Tick pauseAfterMs);
   void WaitForEnd(platform::ChildProcess& process);
   /// Takes the port back and sets its line; false when it cannot be opened.

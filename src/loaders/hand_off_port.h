@@ -26,8 +26,8 @@ class HandOffPort {
   virtual bool Retake() = 0;
   /// Brings back the settings kept by Release.
   virtual void RestoreLine() = 0;
-  virtual void SetLine(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity,
-                       bool keinNull) = 0;
+  virtual void SetLine(serial::BaudTag baud, serial::StopBitTag stopBits,
+                       serial::ParitaetTag parity, bool keinNull) = 0;
 };
 
 class ComPortHandOff final : public HandOffPort {

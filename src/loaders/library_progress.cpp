@@ -1,6 +1,5 @@
 #include "loaders/library_progress.h"
 
-
 namespace loaders {
 
 void LibraryProgress::Add(Report report) {

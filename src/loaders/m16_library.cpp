@@ -6,7 +6,8 @@ namespace loaders {
 namespace {
 
 template <typename F>
-void Resolve(const platform::SharedLibrary& library, const char* decorated, const char* plain, F*& function) {
+void Resolve(const platform::SharedLibrary& library, const char* decorated, const char* plain,
+             F*& function) {
   function = library.Function<F>(decorated);
   if (function == nullptr) function = library.Function<F>(plain);
 }

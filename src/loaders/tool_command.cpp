@@ -23,14 +23,16 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<std::string> HexLoadArguments(const std::string& file, int comNumber, bool keepsBootLoaderRate) {
+std::vector<std::string> HexLoadArguments(const std::string& file, int comNumber,
+                                          bool keepsBootLoaderRate) {
   return {file, "-com" + std::to_string(comNumber),
           std::string("-baudrate") + (keepsBootLoaderRate ? "9600" : "38400"), "-auto", "-exit"};
 }
 
 std::optional<std::vector<std::string>> Pic32Arguments(const std::string& file, int portIndex) {
   if (portIndex < 0 || portIndex + 1 > kHighestPic32Com) return std::nullopt;
-  return std::vector<std::string>{"-f" + file, std::string("-c") + static_cast<char>('1' + portIndex), "-b7", "-a"};
+  return std::vector<std::string>{
+      "-f" + file, std::string("-c") + static_cast<char>('1' + portIndex), "-b7", "-a"};
 }
 
 std::string FindTool(const std::vector<std::string>& folders, const std::string& name) {

@@ -15,7 +15,8 @@ inline constexpr const char* kPic32Tool = "PIC32_Serial_Bootloader";
 /// `file`, "-comN", "-baudrateR", "-auto", "-exit": N the COM number, R 9600
 /// when the file carries the "@" mark (the boot loader keeps its rate), else
 /// 38400.
-std::vector<std::string> HexLoadArguments(const std::string& file, int comNumber, bool keepsBootLoaderRate);
+std::vector<std::string> HexLoadArguments(const std::string& file, int comNumber,
+                                          bool keepsBootLoaderRate);
 
 /// "-fFILE", "-cN", "-b7", "-a": N the one digit of the COM number; none for a
 /// port beyond COM9, which that option cannot carry.

@@ -4,7 +4,6 @@
 #include "loaders/external_tools.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -32,7 +31,8 @@ class UnusedLine final : public LoaderPort {
   int Write(const std::uint8_t*, int) override { return 0; }
   int WriteText(const char*) override { return 0; }
   int Read(std::uint8_t*, int) override { return 0; }
-  void ChangeV24Parameter(serial::BaudTag, serial::StopBitTag, serial::ParitaetTag, bool) override {}
+  void ChangeV24Parameter(serial::BaudTag, serial::StopBitTag, serial::ParitaetTag, bool) override {
+  }
   void ChangeHandShake(serial::HandshakeTag) override {}
   void SaveLastV24Parameter() override {}
   void LoadLastV24Parameter() override {}
@@ -54,7 +54,8 @@ class PortDouble final : public HandOffPort {
     return opens;
   }
   void RestoreLine() override { calls.push_back("RestoreLine"); }
-  void SetLine(serial::BaudTag baud, serial::StopBitTag stop, serial::ParitaetTag parity, bool keinNull) override {
+  void SetLine(serial::BaudTag baud, serial::StopBitTag stop, serial::ParitaetTag parity,
+               bool keinNull) override {
     calls.push_back("SetLine " + std::to_string(baud) + " " + std::to_string(stop) + " " +
                     std::to_string(parity) + " " + std::to_string(keinNull));
   }
@@ -133,7 +134,8 @@ TEST_F(ExternalToolsTest, ExitCodeOneStartsTheToolAgainThreeStartsInAll) {
     int result;
     std::size_t starts;
   };
-  for (const Case& c : {Case{{1, 1, 1}, 1, 3}, Case{{1, 0}, 0, 2}, Case{{2}, 2, 1}, Case{{1, 7}, 7, 2}}) {
+  for (const Case& c :
+       {Case{{1, 1, 1}, 1, 3}, Case{{1, 0}, 0, 2}, Case{{2}, 2, 1}, Case{{1, 7}, 7, 2}}) {
     std::filesystem::remove(dir_ + "/starts");
     port_.calls.clear();
     services_.view.boxes.clear();
@@ -144,8 +146,9 @@ TEST_F(ExternalToolsTest, ExitCodeOneStartsTheToolAgainThreeStartsInAll) {
     if (c.result == 0) {
       EXPECT_TRUE(services_.view.boxes.empty());
     } else {
-      EXPECT_EQ(services_.view.boxes,
-                std::vector<std::string>{Text(external::ToolFailedMessage("HEXLoad_8N1", c.result, 1))});
+      EXPECT_EQ(
+          services_.view.boxes,
+          std::vector<std::string>{Text(external::ToolFailedMessage("HEXLoad_8N1", c.result, 1))});
     }
   }
 }
@@ -156,11 +159,12 @@ TEST_F(ExternalToolsTest, AToolThatCannotStartIsNamedAndThePortComesBack) {
   EXPECT_EQ(Pic32(), TExternalProgramming::kNotStarted);
   EXPECT_EQ(services_.view.boxes,
             (std::vector<std::string>{
-                Text(external::NotStartedMessage(dir_ + "/HEXLoad_8N1", platform::StartError::kNotFound, 1)),
+                Text(external::NotStartedMessage(dir_ + "/HEXLoad_8N1",
+                                                 platform::StartError::kNotFound, 1)),
                 Text(external::NotStartedMessage(dir_ + "/PIC32_Serial_Bootloader",
                                                  platform::StartError::kNotExecutable, 1))}));
-  EXPECT_EQ(port_.calls,
-            (std::vector<std::string>{"Release", "Retake", "RestoreLine", "Release", "Retake", "RestoreLine"}));
+  EXPECT_EQ(port_.calls, (std::vector<std::string>{"Release", "Retake", "RestoreLine", "Release",
+                                                   "Retake", "RestoreLine"}));
 }
 
 TEST_F(ExternalToolsTest, SuccessUnderStartCommandTwoLeavesTheLineAt9600Odd) {
@@ -183,7 +187,8 @@ TEST_F(ExternalToolsTest, RefusedBeforeAnythingStarts) {
   EXPECT_EQ(Pic32(), 1);
   services_.record.MainFile = "FW.M";
   EXPECT_EQ(HexLoad(), 1);
-  EXPECT_EQ(services_.view.boxes, std::vector<std::string>{Text(external::Pic32PortMessage(10, 1))});
+  EXPECT_EQ(services_.view.boxes,
+            std::vector<std::string>{Text(external::Pic32PortMessage(10, 1))});
   EXPECT_TRUE(Starts().empty());
   EXPECT_TRUE(port_.calls.empty());
 }
@@ -194,7 +199,8 @@ TEST(ToolLookup, TheExeNameIsAcceptedAndTheFirstFolderWins) {
   const std::string a = std::string(pattern) + "/a", b = std::string(pattern) + "/b";
   std::filesystem::create_directories(a);
   std::filesystem::create_directories(b);
-  for (const std::string& path : {b + "/HEXLoad_8N1", a + "/HEXLoad_8N1.exe", b + "/PIC32_Serial_Bootloader"}) {
+  for (const std::string& path :
+       {b + "/HEXLoad_8N1", a + "/HEXLoad_8N1.exe", b + "/PIC32_Serial_Bootloader"}) {
     std::ofstream(path) << "#!/bin/sh\n";
     ::chmod(path.c_str(), 0755);
   }
@@ -209,16 +215,26 @@ TEST(ToolLookup, TheExeNameIsAcceptedAndTheFirstFolderWins) {
 }
 
 #ifdef STANDIN_DIR
+TEST_F(ExternalToolsTest, ANameTooLongForTheLibraryIsRefusedNotCut) {
+  const std::string name(80 - dir_.size() - 1, 'F');  // with the folder: 80 characters
+  const LoaderContext context = services_.Context(line_, dir_);
+  TExternalProgramming programming(context, port_, {STANDIN_DIR});
+  EXPECT_EQ(programming.RunHexLoad(name.c_str()), 1);
+  EXPECT_EQ(services_.view.boxes, std::vector<std::string>{Text(external::NameTooLongMessage(dir_ + "/" + name, 1))});
+  EXPECT_EQ(port_.calls, (std::vector<std::string>{"Release", "Retake", "RestoreLine"}));
+}
+
 TEST(M16LibraryLookup, TheStandInResolvesEveryFunctionAndAnEmptyFolderHasNone) {
   EXPECT_FALSE(LoadM16Library({"/nonexistent"}));
   const M16Library found = LoadM16Library({"/nonexistent", STANDIN_DIR});
   ASSERT_TRUE(found);
   const M16Functions& f = found.functions;
-  for (const void* function : {reinterpret_cast<const void*>(f.init), reinterpret_cast<const void*>(f.isBtlActive),
-                               reinterpret_cast<const void*>(f.clear), reinterpret_cast<const void*>(f.program),
-                               reinterpret_cast<const void*>(f.makeValid),
-                               reinterpret_cast<const void*>(f.exitAndStartApplication),
-                               reinterpret_cast<const void*>(f.deinit)}) {
+  for (const void* function :
+       {reinterpret_cast<const void*>(f.init), reinterpret_cast<const void*>(f.isBtlActive),
+        reinterpret_cast<const void*>(f.clear), reinterpret_cast<const void*>(f.program),
+        reinterpret_cast<const void*>(f.makeValid),
+        reinterpret_cast<const void*>(f.exitAndStartApplication),
+        reinterpret_cast<const void*>(f.deinit)}) {
     EXPECT_NE(function, nullptr);
   }
 }

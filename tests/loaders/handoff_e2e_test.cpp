@@ -4,7 +4,6 @@
 // cleanly. The stand-ins are copied into each installation, which is the
 // program folder of these runs, so each test picks what is installed.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -40,7 +39,8 @@ void Update(HandOffRun& run, const std::string& family, const std::vector<std::s
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   namespace fs = std::filesystem;
   fs::copy(EXAMPLES_DIR "/" + family, run.install.Path(), fs::copy_options::recursive);
-  for (const std::string& name : standIns) fs::copy_file(fs::path(STANDIN_DIR) / name, run.install / name);
+  for (const std::string& name : standIns)
+    fs::copy_file(fs::path(STANDIN_DIR) / name, run.install / name);
   updater::testing::Simulator sim(run.dump.Path(), {}, {}, family);
   ASSERT_FALSE(sim.Pty().empty());
   ConsoleOptions options;
@@ -63,7 +63,9 @@ std::vector<std::pair<std::uint32_t, std::uint8_t>> ImageBytes(const std::string
   std::istringstream lines(text);
   std::uint32_t base = 0;
   for (std::string line; std::getline(lines, line);) {
-    auto byte = [&line](std::size_t at) { return static_cast<std::uint8_t>(std::stoul(line.substr(at, 2), nullptr, 16)); };
+    auto byte = [&line](std::size_t at) {
+      return static_cast<std::uint8_t>(std::stoul(line.substr(at, 2), nullptr, 16));
+    };
     if (line.rfind("S1", 0) == 0) {
       const std::size_t count = byte(2) - 3;
       const std::uint32_t address = byte(4) << 8 | byte(6);
@@ -105,7 +107,8 @@ TEST_P(HandOffUpdate, FlashHoldsTheImageAndTheNewFirmwareRuns) {
   EXPECT_EQ(run.code, kExitSuccess) << run.out;
   ExpectFlashHolds(run, programmer.file);
   EXPECT_NE(run.State().find(std::string("\"firmware_version\": \"") + programmer.version),
-            std::string::npos) << run.State();
+            std::string::npos)
+      << run.State();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Programmer{"m16", {"HEXLoad_8N1"}, "M16FW.MOT", "1.10"},
                       Programmer{"pic32", {"PIC32_Serial_Bootloader"}, "P32FW.HEX", "2.10"}),
     [](const auto& info) {
-      return info.param.family + std::string(info.param.standIns[0].starts_with("lib") ? "Library" : "Tool");
+      return info.param.family +
+             std::string(info.param.standIns[0].starts_with("lib") ? "Library" : "Tool");
     });
 
 TEST(HandOffFailure, AToolThatFailsOrIsMissingEndsTheRunWithThePortBack) {
@@ -124,13 +128,15 @@ TEST(HandOffFailure, AToolThatFailsOrIsMissingEndsTheRunWithThePortBack) {
     std::size_t starts;
   };
   const Case cases[] = {
-      {"echo started >> starts; exit 1", "The programming tool HEXLoad_8N1 ended with exit code 1.", 3},
+      {"echo started >> starts; exit 1", "The programming tool HEXLoad_8N1 ended with exit code 1.",
+       3},
       {"", "The programming tool could not be started (not found): ", 0},
   };
   for (const Case& c : cases) {
     HandOffRun run;
     if (!c.tool.empty()) {
-      run.install.Write("HEXLoad_8N1", "#!/bin/sh\ncd '" + run.install.Path() + "'\n" + c.tool + "\n");
+      run.install.Write("HEXLoad_8N1",
+                        "#!/bin/sh\ncd '" + run.install.Path() + "'\n" + c.tool + "\n");
       ::chmod((run.install / "HEXLoad_8N1").c_str(), 0755);
     }
     Update(run, "m16", {});

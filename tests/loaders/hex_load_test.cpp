@@ -68,7 +68,8 @@ int Deinit() {
   return 1;
 }
 
-constexpr M16Functions kLibrary{&Init, &IsBtlActive, &Clear, &Program, &MakeValid, &ExitAndStart, &Deinit};
+constexpr M16Functions kLibrary{&Init,      &IsBtlActive,  &Clear, &Program,
+                                &MakeValid, &ExitAndStart, &Deinit};
 
 class HexLoadTest : public ::testing::Test {
  protected:
@@ -98,8 +99,9 @@ TEST_F(HexLoadTest, ABootLoaderThatAnswersTheSecondAskIsProgrammed) {
   script.btlActive = {0, 1};
   script.percents = {0, 50};
   EXPECT_TRUE(Pass(kLibrary));
-  EXPECT_EQ(script.calls, (std::vector<std::string>{"Init", "IsBTLActive", "IsBTLActive", "Clear", "Program0",
-                                                   "MakeValid", "ExitAndStartApplication", "Deinit"}));
+  EXPECT_EQ(script.calls,
+            (std::vector<std::string>{"Init", "IsBTLActive", "IsBTLActive", "Clear", "Program0",
+                                      "MakeValid", "ExitAndStartApplication", "Deinit"}));
   ASSERT_EQ(script.btlAsked.size(), 2u);
   EXPECT_GE(script.btlAsked[1] - script.btlAsked[0], std::chrono::milliseconds(200));
   EXPECT_EQ(script.com, 3);
@@ -122,7 +124,10 @@ TEST_F(HexLoadTest, AZeroResultFailsThePassAndDeinitStillRuns) {
   };
   const Case cases[] = {
       {[] { script.init = 0; }, {"Init", "Deinit"}},
-      {[] { script.btlActive = {0, 0}; }, {"Init", "IsBTLActive", "IsBTLActive", "Deinit"}},
+      {[] {
+         script.btlActive = {0, 0};
+       },
+       {"Init", "IsBTLActive", "IsBTLActive", "Deinit"}},
       {[] { script.clear = 0; }, {"Init", "IsBTLActive", "Clear", "Deinit"}},
       {[] { script.program = 0; }, {"Init", "IsBTLActive", "Clear", "Program0", "Deinit"}},
   };
