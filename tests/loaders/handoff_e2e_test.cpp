@@ -1,10 +1,15 @@
 // Whole console updates of the simulated M16 and PIC32 instruments through
 // the project's stand-ins of the maker's updater library and tools, judged
 // on the simulator's flash and state; and hand-offs that fail end the run
-// cleanly. The stand-ins are copied into each installation, which is the
-// program folder of these runs, so each test picks what is installed.
+// cleanly. Each run is the real program in a fresh process, copied into the
+// installation together with the stand-ins the test installs, so that the
+// updater finds exactly those beside it (a library once loaded into a
+// process stays there, so runs in one process would not be independent).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -15,14 +20,15 @@
 
 #include "../updater/simulator_process.h"
 #include "../updater/temp_installation.h"
-#include "loaders/back_ends.h"
-#include "ui/console/console_app.h"
-#include "updater/workflow/workflow.h"
 
-namespace console {
+extern char** environ;
+
 namespace {
 
 const bool kFastClock = ::setenv("UPDATER_TIME_SCALE", "20", 1) == 0;
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailed = 1;
 
 struct HandOffRun {
   int code = -1;
@@ -33,27 +39,42 @@ struct HandOffRun {
   std::string State() const { return dump.Read("state.json"); }
 };
 
+// Runs the copied updater in the console with --yes on `pty`; its exit code,
+// and its output with the errors.
+int RunUpdater(const HandOffRun& run, const std::string& pty) {
+  const std::string program = run.install / "instrument-updater";
+  const std::string output = run.dump / "updater.out";
+  std::vector<std::string> args = {program,   "--console", "--yes", "--dir", run.install.Path(),
+                                   "--ports", pty};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
 void Update(HandOffRun& run, const std::string& family, const std::vector<std::string>& standIns) {
   ASSERT_TRUE(kFastClock);
-  static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
-  updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   namespace fs = std::filesystem;
   fs::copy(EXAMPLES_DIR "/" + family, run.install.Path(), fs::copy_options::recursive);
   for (const std::string& name : standIns)
     fs::copy_file(fs::path(STANDIN_DIR) / name, run.install / name);
+  fs::copy_file(UPDATER_PROGRAM, run.install / "instrument-updater");
   updater::testing::Simulator sim(run.dump.Path(), {}, {}, family);
   ASSERT_FALSE(sim.Pty().empty());
-  ConsoleOptions options;
-  options.console = true;
-  options.answers = Answers::Yes;
-  ::setenv("UPDATER_PORTS", sim.Pty().c_str(), 1);
-  std::ostringstream out;
-  std::istringstream in;
-  const updater::Installation installation{run.install.Path(), run.install.Path()};
-  run.code = RunConsole(options, installation, {out, in, false, false});
-  ::unsetenv("UPDATER_PORTS");
+  run.code = RunUpdater(run, sim.Pty());
   sim.Stop();
-  run.out = out.str();
+  run.out = run.dump.Read("updater.out");
 }
 
 // The bytes that the records of an S-record or Intel HEX file put at each
@@ -151,4 +172,3 @@ TEST(HandOffFailure, AToolThatFailsOrIsMissingEndsTheRunWithThePortBack) {
 }
 
 }  // namespace
-}  // namespace console
