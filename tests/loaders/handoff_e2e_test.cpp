@@ -70,7 +70,10 @@ void Update(HandOffRun& run, const std::string& family, const std::vector<std::s
   for (const std::string& name : standIns)
     fs::copy_file(fs::path(STANDIN_DIR) / name, run.install / name);
   fs::copy_file(UPDATER_PROGRAM, run.install / "instrument-updater");
-  updater::testing::Simulator sim(run.dump.Path(), {}, {}, family);
+  // The new firmware reports 10 s after the start: the 20-fold clock shortens
+  // the updater's pause after a tool, not the time a sanitized tool needs to
+  // end, and a report before the port is back would be missed.
+  updater::testing::Simulator sim(run.dump.Path(), {"boot_ms=10000"}, {}, family);
   ASSERT_FALSE(sim.Pty().empty());
   run.code = RunUpdater(run, sim.Pty());
   sim.Stop();
