@@ -19,7 +19,7 @@ namespace loaders::test {
 
 inline const bool kFastTime = [] { return ::setenv("UPDATER_TIME_SCALE", "50", 0) == 0; }();
 
-std::string Text(const external::MessageText& text) { return std::string(text.view()); }
+inline std::string Text(const external::MessageText& text) { return std::string(text.view()); }
 
 // The hand-off never speaks on the line itself.
 class UnusedLine final : public LoaderPort {
