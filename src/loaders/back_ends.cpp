@@ -4,6 +4,7 @@
 #include "loaders/bsl54xx430.h"
 #include "loaders/wince_prog.h"
 #include "loaders/emf_loader.h"
+#include "loaders/external_tools.h"
 #include "loaders/term_prog.h"
 
 namespace loaders {
@@ -14,6 +15,8 @@ void AddProgramBackEnds(LoaderRegistry& registry) {
   registry.Add(LoaderKind::WinCE, &Make<TWinCEProg>);
   registry.Add(LoaderKind::Emf, &Make<T_EMFLoader>);
   registry.AddBasicLoader(&StartTermProg);
+  registry.Add(ExternalHandler::HexLoad, &RunHexLoad);
+  registry.Add(ExternalHandler::Pic32Bootloader, &RunPic32Bootloader);
 }
 
 }  // namespace loaders

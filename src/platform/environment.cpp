@@ -48,4 +48,9 @@ bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
   return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 
+bool UnsetEnvironmentVariable(const std::string& name) {
+  if (name.empty() || name.find('=') != std::string::npos) return false;
+  return ::unsetenv(name.c_str()) == 0;
+}
+
 }  // namespace platform

@@ -24,4 +24,7 @@ std::string ExecutableDirectory();
 /// False when the name is empty or contains '='.
 bool SetEnvironmentVariable(const std::string& name, const std::string& value);
 
+/// Removes a variable from this process's environment, with the same limits.
+bool UnsetEnvironmentVariable(const std::string& name);
+
 }  // namespace platform
