@@ -2,10 +2,13 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 
 namespace platform {
 namespace {
@@ -48,11 +51,32 @@ std::string ProcessName(const std::string& pid) {
   return name.empty() ? "pid " + pid : name + " (pid " + pid + ")";
 }
 
+// The process that holds the lock on the device file, from /proc/locks:
+// "1: FLOCK  ADVISORY  WRITE 1234 00:1a:6 0 EOF" (device numbers in hex).
+std::string LockHolder(const struct stat& file) {
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, id;
+    if (!(fields >> number >> kind >> mode >> access >> pid >> id) || kind == "->") continue;
+    unsigned major = 0, minor = 0;
+    unsigned long inode = 0;
+    if (std::sscanf(id.c_str(), "%x:%x:%lu", &major, &minor, &inode) != 3) continue;
+    if (major == ::major(file.st_dev) && minor == ::minor(file.st_dev) && inode == file.st_ino) return pid;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string FindHolder(const std::string& path) {
   struct stat device {};
   if (::stat(path.c_str(), &device) != 0) return {};
+  // The lock's owner is the one that keeps us out; others may merely have
+  // the device open (a parent that handed it down, say).
+  const std::string locker = LockHolder(device);
+  if (!locker.empty() && locker != std::to_string(::getpid())) return ProcessName(locker);
   DIR* proc = ::opendir("/proc");
   if (proc == nullptr) return {};
   const std::string self = std::to_string(::getpid());

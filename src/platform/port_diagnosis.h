@@ -3,10 +3,10 @@
 // usable, held by another program (named when it can be found), no
 // permission, not a serial device at all, or absent.
 //
-// The holder is looked up in /proc/*/fd: a process of the same user (or any,
-// for root) that has the device open. Processes whose descriptors cannot be
-// read are skipped, so the name is a best effort; this process itself is
-// never named. Main thread; each call reads the file system.
+// The holder is the process that owns the lock on the device (/proc/locks),
+// else one that has it open (/proc/*/fd, a process of the same user or any
+// for root). Processes whose descriptors cannot be read are skipped, so the
+// name is a best effort; this process itself is never named. Main thread; each call reads the file system.
 #include <string>
 
 #include "platform/serial_driver.h"
