@@ -19,31 +19,53 @@ std::string Hex(unsigned value, int digits) {
   return text;
 }
 
+// What a command's fields mean: an address, and a length of data.
+enum Fields { kNone, kAddress, kAddressAndLength };
+
 struct CommandName {
   std::uint8_t code;
   const char* name;
+  Fields fields;
 };
 
 constexpr CommandName kClassicNames[] = {
-    {classic::RxPassword, "RX password"},   {classic::RxDataBlock, "RX data block"},
-    {classic::TxDataBlock, "TX data block"}, {classic::EraseSegment, "erase"},
-    {classic::LoadPc, "load PC"},           {classic::TxBslVersion, "TX BSL version"},
-    {classic::ChangeBaud, "change baud"},   {classic::SetOffset, "set offset"},
+    {classic::RxPassword, "RX password", kNone},
+    {classic::RxDataBlock, "RX data block", kAddressAndLength},
+    {classic::TxDataBlock, "TX data block", kAddressAndLength},
+    {classic::EraseSegment, "erase", kAddress},
+    {classic::LoadPc, "load PC", kAddress},
+    {classic::TxBslVersion, "TX BSL version", kNone},
+    {classic::ChangeBaud, "change baud", kNone},
+    {classic::SetOffset, "set offset", kNone},
 };
 
 constexpr CommandName kBsl5xxNames[] = {
-    {bsl5xx::RxDataBlock, "RX data block"}, {bsl5xx::RxPassword, "RX password"},
-    {bsl5xx::EraseSegment, "erase"},        {bsl5xx::LoadPc, "load PC"},
-    {bsl5xx::TxDataBlock, "TX data block"}, {bsl5xx::TxBslVersion, "TX BSL version"},
-    {bsl5xx::ChangeBaud, "change baud"},
+    {bsl5xx::RxDataBlock, "RX data block", kAddressAndLength},
+    {bsl5xx::RxPassword, "RX password", kNone},
+    {bsl5xx::EraseSegment, "erase", kAddress},
+    {bsl5xx::LoadPc, "load PC", kAddress},
+    {bsl5xx::TxDataBlock, "TX data block", kAddressAndLength},
+    {bsl5xx::TxBslVersion, "TX BSL version", kNone},
+    {bsl5xx::ChangeBaud, "change baud", kNone},
 };
 
 template <std::size_t N>
-std::string Command(const char* family, std::uint8_t code, const CommandName (&names)[N]) {
-  std::string text = std::string(family) + " " + Hex(code, 2);
+const CommandName* Find(std::uint8_t code, const CommandName (&names)[N]) {
   for (const CommandName& known : names) {
-    if (known.code == code) return text + " " + known.name;
+    if (known.code == code) return &known;
   }
+  return nullptr;
+}
+
+// "BSL 0x12 RX data block, address 0xF800, 240 bytes"
+std::string Describe(const char* family, std::uint8_t code, const CommandName* known, unsigned address,
+                     int addressDigits, std::size_t length) {
+  std::string text = std::string(family) + " " + Hex(code, 2);
+  if (known == nullptr) return text;
+  text.append(" ").append(known->name);
+  if (known->fields == kNone) return text;
+  text += ", address " + Hex(address, addressDigits);
+  if (known->fields == kAddressAndLength) text += ", " + std::to_string(length) + " bytes";
   return text;
 }
 
@@ -73,16 +95,12 @@ bool IsWinCeData(std::span<const std::uint8_t> f) {
 }  // namespace
 
 std::string SummariseFrame(std::span<const std::uint8_t> f) {
-  if (IsClassic(f)) {
-    return Command("BSL", f[1], kClassicNames) + ", address " + Hex(Word(f, 4), 4) + ", " +
-           std::to_string(Word(f, 6)) + " bytes";
-  }
+  if (IsClassic(f)) return Describe("BSL", f[1], Find(f[1], kClassicNames), Word(f, 4), 4, Word(f, 6));
   if (IsBsl5xx(f)) {
     const std::size_t core = Word(f, 1);
-    std::string text = Command("BSL5", f[3], kBsl5xxNames);
-    if (core < 4) return text;
-    const unsigned address = f[4] | (f[5] << 8) | (f[6] << 16);
-    return text + ", address " + Hex(address, 6) + ", " + std::to_string(core - 4) + " bytes";
+    const CommandName* known = core >= 4 ? Find(f[3], kBsl5xxNames) : nullptr;
+    const unsigned address = core >= 4 ? f[4] | (f[5] << 8) | (f[6] << 16) : 0;
+    return Describe("BSL5", f[3], known, address, 6, core >= 4 ? core - 4 : 0);
   }
   if (IsXmodemBlock(f)) return "XMODEM block " + std::to_string(f[1]) + ", " + std::to_string(f.size() - 5) + " bytes";
   if (f.size() == 1 && f[0] == kEot) return "XMODEM end of transmission";

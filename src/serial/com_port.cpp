@@ -202,7 +202,7 @@ void TComPort::Configure(const V24ParameterTag& record) {
 void TComPort::ApplySettings(const LineSettings& settings) {
   // The port stays usable with what the driver took; LastError says what not.
   if (!port_->SetLineSettings(settings)) lastError_ = port_->LastError();
-  if (trace_ != nullptr && port_->GetLineSettings(traced_)) trace_->LineSet(PortLabel(openIndex_), traced_);
+  if (trace_ != nullptr) trace_->LineSet(PortLabel(openIndex_), settings);
 }
 
 void TComPort::Close() {

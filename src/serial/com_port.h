@@ -243,7 +243,6 @@ class TComPort {
   std::string lastError_;
   std::string failureReason_;
   PortTrace* trace_ = nullptr;
-  LineSettings traced_;
   std::unique_ptr<TV24Read_Thread> reader_;
   std::unique_ptr<TV24Write_Thread> writer_;
   std::unique_ptr<char[]> staging_;  // 32768-byte staging area of Write

@@ -2,8 +2,9 @@
 // PortTrace: an observer of what a TComPort does on the line, for a run log.
 // Every call comes from the port's owner (main) thread: writes are seen when
 // they are handed to the port (before framing), reads when they have
-// returned bytes, line settings after they were applied (as the device took
-// them, also when they did not change). `port` is how the user knows the
+// returned bytes, line settings as they were applied (what the component
+// asked for: a pseudo-terminal, for one, does not keep the parity; also when
+// they did not change). `port` is how the user knows the
 // port: "COM3 (/dev/ttyUSB0)".
 #include <string_view>
 
