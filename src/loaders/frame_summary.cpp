@@ -98,9 +98,10 @@ std::string SummariseFrame(std::span<const std::uint8_t> f) {
   if (IsClassic(f)) return Describe("BSL", f[1], Find(f[1], kClassicNames), Word(f, 4), 4, Word(f, 6));
   if (IsBsl5xx(f)) {
     const std::size_t core = Word(f, 1);
-    const CommandName* known = core >= 4 ? Find(f[3], kBsl5xxNames) : nullptr;
-    const unsigned address = core >= 4 ? f[4] | (f[5] << 8) | (f[6] << 16) : 0;
-    return Describe("BSL5", f[3], known, address, 6, core >= 4 ? core - 4 : 0);
+    const CommandName* known = Find(f[3], kBsl5xxNames);
+    // A command without data leaves its address out of the frame.
+    if (core < 4) return "BSL5 " + Hex(f[3], 2) + (known ? std::string(" ") + known->name : std::string());
+    return Describe("BSL5", f[3], known, f[4] | (f[5] << 8) | (f[6] << 16), 6, core - 4);
   }
   if (IsXmodemBlock(f)) return "XMODEM block " + std::to_string(f[1]) + ", " + std::to_string(f.size() - 5) + " bytes";
   if (f.size() == 1 && f[0] == kEot) return "XMODEM end of transmission";
