@@ -34,7 +34,8 @@ bool HoldsDevice(const std::string& pid, const struct stat& device) {
   bool holds = false;
   while (const dirent* entry = ::readdir(dir)) {
     struct stat target {};
-    if (!AllDigits(entry->d_name) || ::stat((fdDir + "/" + entry->d_name).c_str(), &target) != 0) continue;
+    if (!AllDigits(entry->d_name) || ::stat((fdDir + "/" + entry->d_name).c_str(), &target) != 0)
+      continue;
     if (SameDevice(target, device)) {
       holds = true;
       break;
@@ -63,7 +64,8 @@ std::string LockHolder(const struct stat& file) {
     unsigned major = 0, minor = 0;
     unsigned long inode = 0;
     if (std::sscanf(id.c_str(), "%x:%x:%lu", &major, &minor, &inode) != 3) continue;
-    if (major == ::major(file.st_dev) && minor == ::minor(file.st_dev) && inode == file.st_ino) return pid;
+    if (major == ::major(file.st_dev) && minor == ::minor(file.st_dev) && inode == file.st_ino)
+      return pid;
   }
   return {};
 }

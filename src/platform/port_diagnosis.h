@@ -6,7 +6,8 @@
 // The holder is the process that owns the lock on the device (/proc/locks),
 // else one that has it open (/proc/*/fd, a process of the same user or any
 // for root). Processes whose descriptors cannot be read are skipped, so the
-// name is a best effort; this process itself is never named. Main thread; each call reads the file system.
+// name is a best effort; this process itself is never named. Main thread;
+// each call reads the file system.
 #include <string>
 
 #include "platform/serial_driver.h"

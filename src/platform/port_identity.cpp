@@ -21,7 +21,8 @@ std::string ById(const fs::path& device) {
   const fs::path wanted = fs::weakly_canonical(device, ec);
   for (const fs::directory_entry& link : fs::directory_iterator("/dev/serial/by-id", ec)) {
     std::error_code linkError;
-    if (fs::weakly_canonical(link.path(), linkError) == wanted && !linkError) return link.path().string();
+    if (fs::weakly_canonical(link.path(), linkError) == wanted && !linkError)
+      return link.path().string();
   }
   return {};
 }

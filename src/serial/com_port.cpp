@@ -39,7 +39,8 @@ std::string ReasonText(const platform::PortDiagnosis& why, bool mapped, bool ger
   if (!mapped) return german ? "kein Ger\xE4t zugeordnet" : "no device assigned";
   switch (why.state) {
     case platform::PortState::kHeld:
-      if (why.holder.empty()) return german ? "von einem anderen Programm belegt" : "in use by another program";
+      if (why.holder.empty())
+        return german ? "von einem anderen Programm belegt" : "in use by another program";
       return (german ? "belegt von " : "in use by ") + why.holder;
     case platform::PortState::kNoPermission:
       return german ? "keine Berechtigung: tragen Sie sich in die Gruppe dialout ein "
@@ -233,7 +234,8 @@ int TComPort::Read(char* buffer, unsigned long size) {
   const std::size_t wanted = std::min<unsigned long>(size, INT_MAX);
   long n = port_->Read(buffer, wanted);
   if (n < 0) n = 0;
-  if (n > 0 && trace_ != nullptr) trace_->Received(PortLabel(openIndex_), {buffer, static_cast<std::size_t>(n)});
+  if (n > 0 && trace_ != nullptr)
+    trace_->Received(PortLabel(openIndex_), {buffer, static_cast<std::size_t>(n)});
   if (!keinString_) buffer[n] = '\0';
   return static_cast<int>(n);
 }

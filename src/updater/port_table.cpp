@@ -63,9 +63,8 @@ void TPortTable::SetLanguage(int language) {
 }
 
 int TPortTable::OpenCount() const {
-  return static_cast<int>(std::count_if(table_.begin(), table_.end(), [](const serial::TComPort* port) {
-    return port->IsOpen();
-  }));
+  return static_cast<int>(std::count_if(
+      table_.begin(), table_.end(), [](const serial::TComPort* port) { return port->IsOpen(); }));
 }
 
 void TPortTable::SetTrace(serial::PortTrace* trace) {

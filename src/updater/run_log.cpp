@@ -49,9 +49,12 @@ char ParityLetter(std::uint8_t parity) {
 
 const char* StopBitsText(std::uint8_t stopBits) {
   switch (stopBits) {
-    case 0: return "1";
-    case 1: return "1.5";
-    default: return "2";
+    case 0:
+      return "1";
+    case 1:
+      return "1.5";
+    default:
+      return "2";
   }
 }
 
@@ -90,8 +93,8 @@ std::string Printable(std::string_view bytes) {
 }
 
 std::string DescribeLine(const platform::SerialLineSettings& s) {
-  std::string text = std::to_string(s.baudRate) + " " + std::to_string(s.byteSize) + ParityLetter(s.parity) +
-                     StopBitsText(s.stopBits);
+  std::string text = std::to_string(s.baudRate) + " " + std::to_string(s.byteSize) +
+                     ParityLetter(s.parity) + StopBitsText(s.stopBits);
   if (s.outxCtsFlow || s.rtsControl == platform::RtsControl::kHandshake) text += ", RTS/CTS";
   if (s.outX || s.inX) text += ", XON/XOFF";
   return text;

@@ -115,10 +115,14 @@ void TUpdateForm::AnswerFrom(int position) {
 
 void TUpdateForm::SetOutcome(RunOutcome outcome) {
   outcome_ = outcome;
-  constexpr const char* kResults[] = {"", "the instrument was updated", "programming failed or was aborted",
-                                      "not programmed by decision", "no instrument found",
+  constexpr const char* kResults[] = {"",
+                                      "the instrument was updated",
+                                      "programming failed or was aborted",
+                                      "not programmed by decision",
+                                      "no instrument found",
                                       "identified, not programmed"};
-  if (outcome != RunOutcome::None) runLog_.Note(std::string("result: ") + kResults[static_cast<int>(outcome)]);
+  if (outcome != RunOutcome::None)
+    runLog_.Note(std::string("result: ") + kResults[static_cast<int>(outcome)]);
 }
 
 void TUpdateForm::SendToAll(const char* data, int length) { ports_.SendToAll(data, length); }

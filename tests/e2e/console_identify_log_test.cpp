@@ -28,8 +28,8 @@ struct ConsoleRun {
 
 // A console run on the classic sample installation against the simulator
 // with `settings`; `options` says what kind of run.
-ConsoleRun RunConsoleAgainstSimulator(const std::vector<std::string>& settings, ConsoleOptions options,
-                               const std::string& lastCommand) {
+ConsoleRun RunConsoleAgainstSimulator(const std::vector<std::string>& settings,
+                                      ConsoleOptions options, const std::string& lastCommand) {
   static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
   updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   updater::testing::TempInstallation dump;
@@ -41,11 +41,14 @@ ConsoleRun RunConsoleAgainstSimulator(const std::vector<std::string>& settings, 
   ::setenv("UPDATER_PORTS", sim.Pty().c_str(), 1);
   std::ostringstream out;
   std::istringstream in;
-  const updater::Installation installation{EXAMPLES_DIR "/msp430-classic", EXAMPLES_DIR "/msp430-classic"};
+  const updater::Installation installation{EXAMPLES_DIR "/msp430-classic",
+                                           EXAMPLES_DIR "/msp430-classic"};
   const int code = RunConsole(options, installation, {out, in, false, false});
   ::unsetenv("UPDATER_PORTS");
   // The updater may end before the simulator has read its last command.
-  for (int i = 0; i < 60 && dump.Read("state.json").find("\"" + lastCommand + "\"") == std::string::npos; ++i) {
+  for (int i = 0;
+       i < 60 && dump.Read("state.json").find("\"" + lastCommand + "\"") == std::string::npos;
+       ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   sim.Stop();
@@ -103,16 +106,20 @@ TEST_P(IdentifyOnly, ShowsTheVerdictSendsTheResumeCommandAndProgramsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Presets, IdentifyOnly,
-    ::testing::Values(IdentifyCase{"version=1.10", kExitSuccess, "The version check would program the instrument."},
-                      IdentifyCase{"version=1.20", kExitSuccess, "Same version: the instrument would be programmed"},
-                      IdentifyCase{"version=1.30", kExitSuccess, "The instrument's software is newer"},
+    ::testing::Values(IdentifyCase{"version=1.10", kExitSuccess,
+                                   "The version check would program the instrument."},
+                      IdentifyCase{"version=1.20", kExitSuccess,
+                                   "Same version: the instrument would be programmed"},
+                      IdentifyCase{"version=1.30", kExitSuccess,
+                                   "The instrument's software is newer"},
                       IdentifyCase{"device=28102.000", kExitNotProgrammed, "[Error] "}));
 
 TEST(IdentifyOnly, ShowsTheIdentityAndTheVersionOnOffer) {
   ConsoleOptions options;
   options.identify = true;
   const ConsoleRun run = RunConsoleAgainstSimulator({"version=1.10"}, options, "A.1121");
-  for (const char* shown : {"Name: 28101", "Serial number: ", "PCB number: ", "Version: 1.10", "Version on offer: 1.20"}) {
+  for (const char* shown : {"Name: 28101", "Serial number: ", "PCB number: ", "Version: 1.10",
+                            "Version on offer: 1.20"}) {
     EXPECT_NE(run.out.find(shown), std::string::npos) << shown << "\n" << run.out;
   }
 }
@@ -139,7 +146,9 @@ TEST(RunLog, AWholeUpdateAsTheInstrumentSawIt) {
   // Every line carries the time to the millisecond.
   std::istringstream lines(run.log);
   for (std::string line; std::getline(lines, line);) {
-    ASSERT_TRUE(line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' && line[12] == ' ') << line;
+    ASSERT_TRUE(line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' &&
+                line[12] == ' ')
+        << line;
   }
 }
 

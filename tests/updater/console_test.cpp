@@ -45,20 +45,30 @@ TEST(ConsoleOptions, ValidCommandLines) {
 }
 
 TEST(ConsoleOptions, UsageErrors) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--model", "4"}, {"--model"}, {"--model", "x"}, {"--lab", "--model", "1"}, {"--bogus"}, {"--ports", ","},
-           {"--debug=1"}, {"--dir="},
-           {"--identify", "--lab"}, {"--identify", "--model", "0"}, {"--log"}, {"--log="}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--model", "4"},
+                                             {"--model"},
+                                             {"--model", "x"},
+                                             {"--lab", "--model", "1"},
+                                             {"--bogus"},
+                                             {"--ports", ","},
+                                             {"--debug=1"},
+                                             {"--dir="},
+                                             {"--identify", "--lab"},
+                                             {"--identify", "--model", "0"},
+                                             {"--log"},
+                                             {"--log="}}) {
     EXPECT_NE(Parse(args).error, "") << args[0];
   }
 }
 
 TEST(ConsoleOptions, HelpNamesEveryExitCode) {
   const std::string help = HelpText();
-  for (const char* text : {"0  the update finished", "1  programming failed", "2  not programmed", "3  no instrument",
-                           "4  configuration error", "5  usage error", "--ports", "--model N",
-                           "instrument-updater --identify ", "instrument-updater --console --log ",
-                           "instrument-updater --list-ports"}) {
+  for (const char* text :
+       {"0  the update finished", "1  programming failed", "2  not programmed", "3  no instrument",
+        "4  configuration error", "5  usage error", "--ports", "--model N",
+        "instrument-updater --identify ", "instrument-updater --console --log ",
+        "instrument-updater --list-ports"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
 }

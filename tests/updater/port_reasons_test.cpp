@@ -2,7 +2,6 @@
 // port, the window says the same and lets OK be pressed again, and
 // --list-ports shows every port with its state.
 #include <gtest/gtest.h>
-
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -47,15 +46,19 @@ ProgramRun RunProgram(std::vector<std::string> args) {
   ProgramRun run;
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, INSTRUMENT_UPDATER, &actions, nullptr, argv.data(), environ);
+  const int spawned =
+      ::posix_spawn(&pid, INSTRUMENT_UPDATER, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   char buffer[512];
-  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) run.out.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+    run.out.append(buffer, static_cast<std::size_t>(n));
   ::close(out[0]);
   int status = 0;
-  if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.code = WEXITSTATUS(status);
-  run.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    run.code = WEXITSTATUS(status);
+  run.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
   return run;
 }
 
@@ -63,12 +66,14 @@ TEST(NoUsablePort, TheConsoleEndsAtOnceWithTheReasonOfEachPort) {
   PtyPairs ptys(1);
   const PortHolder holder(ptys.Path(0));
   ASSERT_TRUE(holder.Held());
-  const ProgramRun run = RunProgram({"--console", "--ports", "/dev/nonexist,/dev/null," + ptys.Path(0)});
+  const ProgramRun run =
+      RunProgram({"--console", "--ports", "/dev/nonexist,/dev/null," + ptys.Path(0)});
   EXPECT_EQ(run.code, 3) << run.out;
   EXPECT_LT(run.took.count(), 1000);
-  for (const std::string& line :
-       {std::string("COM1 (/dev/nonexist): not present"), std::string("COM2 (/dev/null): not a serial device"),
-        "COM3 (" + ptys.Path(0) + "): in use by port-holder (pid " + std::to_string(holder.Pid()) + ")"}) {
+  for (const std::string& line : {std::string("COM1 (/dev/nonexist): not present"),
+                                  std::string("COM2 (/dev/null): not a serial device"),
+                                  "COM3 (" + ptys.Path(0) + "): in use by port-holder (pid " +
+                                      std::to_string(holder.Pid()) + ")"}) {
     EXPECT_NE(run.out.find(line + "\n"), std::string::npos) << line << "\n" << run.out;
   }
 }
@@ -99,8 +104,9 @@ TEST(ListPorts, EachPortInComOrderWithItsState) {
   ::setenv("UPDATER_PORTS", (ptys.Path(0) + "," + ptys.Path(1) + ",/dev/nonexist").c_str(), 1);
   std::ostringstream out;
   EXPECT_EQ(console::ListPorts(out), 3);
-  EXPECT_EQ(out.str(), "COM1  " + ptys.Path(0) + "  usable\nCOM2  " + ptys.Path(1) + "  held by port-holder (pid " +
-                           std::to_string(holder.Pid()) + ")\nCOM3  /dev/nonexist  absent\n");
+  EXPECT_EQ(out.str(), "COM1  " + ptys.Path(0) + "  usable\nCOM2  " + ptys.Path(1) +
+                           "  held by port-holder (pid " + std::to_string(holder.Pid()) +
+                           ")\nCOM3  /dev/nonexist  absent\n");
 }
 
 }  // namespace

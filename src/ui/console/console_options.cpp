@@ -65,7 +65,8 @@ const std::map<std::string, Valued>& ValuedOptions() {
 
 std::string CheckCombination(const ConsoleOptions& o) {
   if (o.model >= 0 && o.lab) return "--model and --lab exclude each other";
-  if (o.identify && (o.model >= 0 || o.lab)) return "--identify searches the instrument: no --model or --lab";
+  if (o.identify && (o.model >= 0 || o.lab))
+    return "--identify searches the instrument: no --model or --lab";
   return {};
 }
 

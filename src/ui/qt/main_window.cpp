@@ -214,13 +214,14 @@ void TQtUpdateWindow::OpenInstallationFolder() {
 void TQtUpdateWindow::SaveRunLog() {
   const QString chosen = logFileChooser_ ? logFileChooser_() : AskForLogFile();
   if (chosen.isEmpty() || form_->Trace().SaveTo(QFile::encodeName(chosen).toStdString())) return;
-  QMessageBox box(QMessageBox::Warning, ToQt(applicationTitle_), QStringLiteral("Cannot write %1").arg(chosen),
-                  QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::Warning, ToQt(applicationTitle_),
+                  QStringLiteral("Cannot write %1").arg(chosen), QMessageBox::Ok, this);
   RunBox(box);
 }
 
 QString TQtUpdateWindow::AskForLogFile() {
-  QFileDialog dialog(this, QStringLiteral("Save run log"), QDir::current().filePath(QStringLiteral("run.log")));
+  QFileDialog dialog(this, QStringLiteral("Save run log"),
+                     QDir::current().filePath(QStringLiteral("run.log")));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   if (loop_.RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().front();

@@ -11,15 +11,18 @@ int TWorkflow::GiveVerdict() {
   const DeviceRecord& record = Record();
   LogText(std::string(Output().Pick(texts::kOnOffer)).append(record.OfferedVersionText.view()));
   // The same comparisons as Decide, without its questions and boxes.
-  const bool newer = record.InstrumentVersion > record.OfferedVersion &&
-                     (record.SecondVersion > record.SecondOfferedVersion || record.SecondVersion == 0);
-  const bool same = record.InstrumentVersion == record.OfferedVersion &&
-                    (record.SecondVersion == record.SecondOfferedVersion || record.SecondOfferedVersion == 0) &&
-                    record.ThirdVersion == record.ThirdOfferedVersion;
+  const bool newer =
+      record.InstrumentVersion > record.OfferedVersion &&
+      (record.SecondVersion > record.SecondOfferedVersion || record.SecondVersion == 0);
+  const bool same =
+      record.InstrumentVersion == record.OfferedVersion &&
+      (record.SecondVersion == record.SecondOfferedVersion || record.SecondOfferedVersion == 0) &&
+      record.ThirdVersion == record.ThirdOfferedVersion;
   if (newer && form_.VersionCheck()) {
     LogText(Output().Pick(texts::kVerdictNewer));
   } else if (newer || same) {
-    LogText(Output().Pick(texts::kVerdictSame));  // an unchecked newer one is asked like an equal one
+    LogText(
+        Output().Pick(texts::kVerdictSame));  // an unchecked newer one is asked like an equal one
   } else {
     LogText(Output().Pick(texts::kVerdictProgram));
   }
