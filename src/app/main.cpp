@@ -10,6 +10,7 @@
 #include "app/window_entry.h"
 #include "loaders/back_ends.h"
 #include "ui/console/console_app.h"
+#include "ui/console/port_listing.h"
 #include "updater/workflow/workflow.h"
 
 int main(int argc, char** argv) {
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
   if (!console::ApplyInstallationOptions(options, installation, error)) {
     std::cerr << "instrument-updater: " << error << "\n";
     return console::kExitUsage;
+  }
+  if (options.listPorts) {
+    console::ListPorts(std::cout);
+    return console::kExitSuccess;
   }
   // The programming back-ends of this build; a family without one fails with
   // a clear message when a run reaches it.

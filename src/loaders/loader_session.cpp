@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "loaders/frame_summary.h"
 #include "loaders/session_texts.h"
 #include "updater/event_codes.h"
 
@@ -29,6 +30,8 @@ bool LoaderSession::Send(const char* text) {
 
 bool LoaderSession::WriteBytes(const std::uint8_t* data, std::size_t length) {
   if (connectionLost_) return false;
+  if (updater::RunLog* log = ctx_.output.Trace())
+    log->Frame(SummariseFrame({data, length}), length);
   return Took(ctx_.port.Write(data, static_cast<int>(length)), length);
 }
 

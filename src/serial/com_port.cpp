@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/text_encoding.h"
+#include "platform/port_diagnosis.h"
 #include "serial/line_settings.h"
 #include "serial/reader_thread.h"
 #include "serial/v24_dialog_model.h"
@@ -34,16 +35,20 @@ ErrorBox& DefaultErrorBox() {
 }
 
 // Why a port could not be opened, in the component's language (Windows-1252).
-const char* ReasonText(PortAccess access, bool mapped, bool german) {
+std::string ReasonText(const platform::PortDiagnosis& why, bool mapped, bool german) {
   if (!mapped) return german ? "kein Ger\xE4t zugeordnet" : "no device assigned";
-  switch (access) {
-    case PortAccess::kHeld:
-      return german ? "von einem anderen Programm belegt" : "in use by another program";
-    case PortAccess::kNoPermission:
+  switch (why.state) {
+    case platform::PortState::kHeld:
+      if (why.holder.empty())
+        return german ? "von einem anderen Programm belegt" : "in use by another program";
+      return (german ? "belegt von " : "in use by ") + why.holder;
+    case platform::PortState::kNoPermission:
       return german ? "keine Berechtigung: tragen Sie sich in die Gruppe dialout ein "
                       "(sudo usermod -aG dialout $USER) und melden Sie sich neu an"
                     : "permission denied: add yourself to the dialout group "
                       "(sudo usermod -aG dialout $USER) and log in again";
+    case platform::PortState::kNotSerial:
+      return german ? "keine serielle Schnittstelle" : "not a serial device";
     default:
       return german ? "nicht vorhanden" : "not present";
   }
@@ -157,10 +162,11 @@ void TComPort::ReportOpenFailure(int index, PortAccess access, bool show) {
                          "ffnet werden!"
                        : "Cannot open %s! ",
                 name.c_str());
+  failureReason_ = ReasonText(platform::DiagnoseAccess(path, access), !path.empty(), german);
   lastError_ = headline;
   lastError_ += "\n";
   if (!path.empty()) lastError_ += path + ": ";
-  lastError_ += ReasonText(access, !path.empty(), german);
+  lastError_ += failureReason_;
   if (!show) return;
   const ErrorBox& box = errorBox_ ? errorBox_ : DefaultErrorBox();
   if (box) box(lastError_.c_str());
@@ -197,6 +203,7 @@ void TComPort::Configure(const V24ParameterTag& record) {
 void TComPort::ApplySettings(const LineSettings& settings) {
   // The port stays usable with what the driver took; LastError says what not.
   if (!port_->SetLineSettings(settings)) lastError_ = port_->LastError();
+  if (trace_ != nullptr) trace_->LineSet(PortLabel(openIndex_), settings);
 }
 
 void TComPort::Close() {
@@ -227,6 +234,8 @@ int TComPort::Read(char* buffer, unsigned long size) {
   const std::size_t wanted = std::min<unsigned long>(size, INT_MAX);
   long n = port_->Read(buffer, wanted);
   if (n < 0) n = 0;
+  if (n > 0 && trace_ != nullptr)
+    trace_->Received(PortLabel(openIndex_), {buffer, static_cast<std::size_t>(n)});
   if (!keinString_) buffer[n] = '\0';
   return static_cast<int>(n);
 }
@@ -243,6 +252,7 @@ int TComPort::Write(const char* data, int length, bool async) {
   const bool framed = FramesWrites(handshake_);
   const std::size_t total = size + (framed ? 2 : 0);
   if (total > kBufferSize) return 0;
+  if (trace_ != nullptr) trace_->Sent(PortLabel(openIndex_), {data, size});
   char* out = staging_.get();
   if (framed) *out++ = kXoff;
   std::memcpy(out, data, size);

@@ -37,6 +37,7 @@
 
 #include "platform/message_loop.h"
 #include "platform/serial_driver.h"
+#include "serial/port_trace.h"
 #include "serial/v24_parameter.h"
 #include "serial/v24_types.h"
 
@@ -194,6 +195,14 @@ class TComPort {
   /// Text of the last failure or driver problem (an unsupported baud rate, the
   /// dialout hint, ...), empty when none; 8-bit Windows-1252.
   const std::string& LastError() const { return lastError_; }
+  /// Why the last Open failed, without the headline: "not present", "in use
+  /// by minicom (pid 1234)", ...; 8-bit Windows-1252.
+  const std::string& FailureReason() const { return failureReason_; }
+
+  /// Sees what this port sends, receives and which line settings it takes
+  /// (null: nothing is traced). Set it while the port is closed; it must
+  /// outlive the port's use.
+  void SetTrace(PortTrace* trace) { trace_ = trace; }
 
   /// The settings dialog: rescans, prepares the model from the
   /// parameter set (stream binding from StreamOn/Datei) and the V24Dialog flags,
@@ -235,6 +244,8 @@ class TComPort {
   std::uint32_t rxDelay_ = 0;
   ErrorBox errorBox_;
   std::string lastError_;
+  std::string failureReason_;
+  PortTrace* trace_ = nullptr;
   std::unique_ptr<TV24Read_Thread> reader_;
   std::unique_ptr<TV24Write_Thread> writer_;
   std::unique_ptr<char[]> staging_;  // 32768-byte staging area of Write

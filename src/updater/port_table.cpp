@@ -25,7 +25,11 @@ TPortTable::TPortTable(platform::MessageLoop& loop, serial::ErrorBox errorBox)
 
 TPortTable::~TPortTable() { Close(); }
 
-void TPortTable::Configure(serial::TComPort& port) { port.SetErrorBox(errorBox_); }
+void TPortTable::Configure(serial::TComPort& port) {
+  port.SetErrorBox(errorBox_);
+  port.SetTrace(trace_);
+  port.SetLanguage(language_);
+}
 
 void TPortTable::Scan() {
   if (ports_.empty()) return;
@@ -39,16 +43,33 @@ std::vector<std::string> TPortTable::UnusableReasons() {
   std::vector<std::string> reasons;
   if (ports_.empty()) return reasons;
   serial::TComPort& updateCom = *ports_.front();
-  for (int i = 0; i < updateCom.GetMaxV24Devices(); ++i) {
-    const int index = updateCom.Get_DeviceV24(i);
+  // Every mapped port, not only the present ones: a named port that does not
+  // exist or is no serial device deserves its reason as much as a held one.
+  for (int index = 0; index < serial::kPortCount; ++index) {
+    if (updateCom.DevicePath(index).empty()) continue;
     if (std::find(usable_.begin(), usable_.end(), index) != usable_.end()) continue;
     if (updateCom.Open(nullptr, index, false) == serial::TComPort::kInvalidHandle) {
-      reasons.push_back(updateCom.LastError());
+      reasons.push_back(updateCom.PortLabel(index) + ": " + updateCom.FailureReason());
     } else {
       updateCom.Close();  // it became free meanwhile; the next scan will list it
     }
   }
   return reasons;
+}
+
+void TPortTable::SetLanguage(int language) {
+  language_ = language;
+  for (const std::unique_ptr<serial::TComPort>& port : ports_) port->SetLanguage(language);
+}
+
+int TPortTable::OpenCount() const {
+  return static_cast<int>(std::count_if(
+      table_.begin(), table_.end(), [](const serial::TComPort* port) { return port->IsOpen(); }));
+}
+
+void TPortTable::SetTrace(serial::PortTrace* trace) {
+  trace_ = trace;
+  for (const std::unique_ptr<serial::TComPort>& port : ports_) port->SetTrace(trace);
 }
 
 serial::TComPort& TPortTable::OpenPort(std::unique_ptr<serial::TComPort> port, int index) {
@@ -112,6 +133,13 @@ void TPortTable::Close() {
   table_.clear();
   numbers_.clear();
   ports_.clear();
+}
+
+void TPortTable::Reset() {
+  for (serial::TComPort* port : table_) port->Close();
+  table_.clear();
+  numbers_.clear();
+  if (ports_.size() > 1) ports_.resize(1);  // UpdateCom stays, with its settings
 }
 
 }  // namespace updater

@@ -33,12 +33,17 @@ class TPortTable {
   /// status panel 0 text: "Com3", or "[Com3] [4] [7]".
   std::string Open(const UpdateSettings& settings, bool fixedPortValid);
 
-  /// Why each present port that is not usable cannot be opened ("held by
-  /// another program", "permission denied: join the dialout group"), one text
-  /// per port, from a trial opening of UpdateCom. Call before Open.
+  /// Why each mapped port that is not usable cannot be opened, one text per
+  /// port: "COM2 (/dev/null): not a serial device", "... in use by minicom
+  /// (pid 1234)", "... permission denied: add yourself to the dialout
+  /// group ...", "... not present". From a trial opening of UpdateCom; call
+  /// while no port of the table is open.
   std::vector<std::string> UnusableReasons();
 
   int Count() const { return static_cast<int>(table_.size()); }
+  /// How many ports of the table are open (a port that failed to open stays
+  /// in the table closed).
+  int OpenCount() const;
   serial::TComPort* At(int position) const;
   /// COM number of a position; 0 when out of range.
   int PortNumber(int position) const;
@@ -54,6 +59,15 @@ class TPortTable {
 
   /// Closes every port, releases the port objects and empties the table.
   void Close();
+  /// Closes every port and empties the table, keeping UpdateCom, so that
+  /// Scan and Open can run again.
+  void Reset();
+
+  /// The trace of every port object, present and future (null: none).
+  void SetTrace(serial::PortTrace* trace);
+  /// The language of the ports' own messages (0 German, else English), for
+  /// every port object, present and future.
+  void SetLanguage(int language);
 
  private:
   void Configure(serial::TComPort& port);
@@ -65,6 +79,8 @@ class TPortTable {
   std::vector<serial::TComPort*> table_;
   std::vector<int> numbers_;   // COM number per position
   std::vector<int> usable_;    // usable port indices from the last scan
+  serial::PortTrace* trace_ = nullptr;
+  int language_ = 0;
   bool fixed_ = false;
 };
 

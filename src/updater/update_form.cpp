@@ -20,6 +20,8 @@ TUpdateForm::TUpdateForm(platform::MessageLoop& loop, UpdateView& view, Installa
       ports_(loop, [&view](const char* text) {
         view.MessageBox(text, texts::kCaptionError, BoxIcon::Error, BoxButtons::Ok);
       }) {
+  output_.SetRunLog(&runLog_);
+  ports_.SetTrace(&runLog_);
   timers_.TimerRegister(kTimerCount);
   wait_.SetEnable(true);
   wait_.SetDividend(1);
@@ -109,6 +111,18 @@ void TUpdateForm::AnswerFrom(int position) {
   const int number = ports_.PortNumber(position);
   output_.SetFoundComNumber(number);
   view_.SetStatusPanel(1, "Com" + std::to_string(number));
+}
+
+void TUpdateForm::SetOutcome(RunOutcome outcome) {
+  outcome_ = outcome;
+  constexpr const char* kResults[] = {"",
+                                      "the instrument was updated",
+                                      "programming failed or was aborted",
+                                      "not programmed by decision",
+                                      "no instrument found",
+                                      "identified, not programmed"};
+  if (outcome != RunOutcome::None)
+    runLog_.Note(std::string("result: ") + kResults[static_cast<int>(outcome)]);
 }
 
 void TUpdateForm::SendToAll(const char* data, int length) { ports_.SendToAll(data, length); }

@@ -24,11 +24,12 @@
 #include "core/timer_pool.h"
 #include "platform/message_loop.h"
 #include "updater/device_profiles.h"
-#include "updater/event_codes.h"
 #include "updater/device_record.h"
+#include "updater/event_codes.h"
 #include "updater/firmware_catalogue.h"
 #include "updater/port_table.h"
 #include "updater/reply_parser.h"
+#include "updater/run_log.h"
 #include "updater/run_workflow.h"
 #include "updater/update_settings.h"
 #include "updater/update_view.h"
@@ -50,7 +51,8 @@ enum class RunOutcome {
   Succeeded,      ///< the instrument was updated
   Failed,         ///< programming failed or was aborted
   NotProgrammed,  ///< not programmed by decision (wrong or newer instrument, declined)
-  NotFound,       ///< no instrument was found
+  NotFound,       ///< no instrument was found (or no port could be opened)
+  Identified,     ///< identified without programming, as asked (see SetIdentifyOnly)
 };
 
 /// The hidden key combinations of the window.
@@ -120,7 +122,23 @@ class TUpdateForm : private ReplyListener {
   void SetAirPressureRow(std::int32_t row) { airPressureRow_ = row; }
 
   RunOutcome Outcome() const { return outcome_; }
-  void SetOutcome(RunOutcome outcome) { outcome_ = outcome; }
+  /// Also notes a run's end in the run log.
+  void SetOutcome(RunOutcome outcome);
+
+  /// Runs search and identify only: the identity and the version check's
+  /// verdict are shown, the instrument is sent back to its measuring mode,
+  /// nothing is programmed (RunOutcome::Identified).
+  void SetIdentifyOnly(bool on) { identifyOnly_ = on; }
+  bool IdentifyOnly() const { return identifyOnly_; }
+
+  /// The run log: everything on the line, kept for "Save run log..." and,
+  /// once a file is opened on it, written as the run goes.
+  RunLog& Trace() { return runLog_; }
+
+  /// When no port of the table is open: scans and opens the ports again (a
+  /// port may have been plugged in or freed since). False when still none is
+  /// open; the reasons were shown.
+  bool EnsurePortsOpen();
 
   // --- operations --------------------------------------------------------------
   /// Drains the event queue (delivering window messages between events).
@@ -174,6 +192,7 @@ class TUpdateForm : private ReplyListener {
   core::TDelay wait_;
   std::unique_ptr<platform::Timer> secTimer_;
   std::unique_ptr<platform::Timer> titleTimer_;
+  RunLog runLog_;  // before the output and the ports, which see it
   TWindowOutput output_;
   TReplyParser parser_;
   TPortTable ports_;
@@ -185,6 +204,7 @@ class TUpdateForm : private ReplyListener {
   int foundPort_ = -1;
   std::int32_t airPressureRow_ = -1;
   bool versionCheck_ = true;
+  bool identifyOnly_ = false;
   std::int32_t titleTicks_ = 0;
   float expectedTicks_ = 1.0f;
   RunOutcome outcome_ = RunOutcome::None;

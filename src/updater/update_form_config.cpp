@@ -43,6 +43,7 @@ int TUpdateForm::LoadUpdateSettings(const std::string& fileName) {
   settingsProblems_ = {};
   settings_ = ParseUpdateSettings(*lines, settingsProblems_);
   output_.SetLanguage(settings_.Language);
+  ports_.SetLanguage(settings_.Language);
   LogSettingsProblems();
   return 0;
 }
@@ -91,6 +92,14 @@ void TUpdateForm::ShowCatalogue() {
   }
   view_.EnableMenuItem(MenuItem::LabXXX, true);
   for (const std::string& name : catalogue_.DownloadList) view_.AddDownloadListItem(name);
+}
+
+bool TUpdateForm::EnsurePortsOpen() {
+  if (ports_.OpenCount() > 0) return true;
+  ports_.Reset();
+  ports_.Scan();
+  OpenPorts(!settingsProblems_.comInvalid);
+  return ports_.OpenCount() > 0;
 }
 
 void TUpdateForm::OpenPorts(bool fixedPortValid) {

@@ -29,6 +29,7 @@ void TUpdateForm::LanguageClick(int tag) {
   if (tag != kGerman && tag != kEnglish) return;
   settings_.Language = tag;
   output_.SetLanguage(tag);
+  ports_.SetLanguage(tag);
   view_.CheckMenuItem(tag == kEnglish ? MenuItem::Englisch : MenuItem::Deutsch, true);
   SaveLanguage("Update.ini");
   view_.Translate(output_.Pick(texts::kTranslationFile));

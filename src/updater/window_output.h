@@ -8,6 +8,7 @@
 #include "core/fixed_text.h"
 #include "updater/bilingual_text.h"
 #include "updater/device_record.h"
+#include "updater/run_log.h"
 #include "updater/update_view.h"
 
 namespace updater {
@@ -57,6 +58,11 @@ class TWindowOutput {
   /// In debug mode: adds `text` with its placeholders replaced; else nothing.
   void LogCommand(std::string_view text);
 
+  /// The run log that sees the run's frames (null: none). It must outlive
+  /// this object's use.
+  void SetRunLog(RunLog* log) { runLog_ = log; }
+  RunLog* Trace() const { return runLog_; }
+
   bool DebugMode() const { return debug_; }
   void SetDebugMode(bool on) { debug_ = on; }
 
@@ -76,6 +82,7 @@ class TWindowOutput {
   int language_ = kGerman;
   int foundCom_ = 0;
   bool debug_ = false;
+  RunLog* runLog_ = nullptr;
 };
 
 }  // namespace updater

@@ -1,8 +1,6 @@
 #include "ui/qt/main_window.h"
 
 #include <gtest/gtest.h>
-#include <algorithm>
-#include <QStatusBar>
 
 #include <QAction>
 #include <QApplication>
@@ -12,13 +10,16 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "ui/qt/qt_message_loop.h"
 #include "updater/update_form.h"
+#include "updater/workflow/workflow.h"
 
 namespace ui_qt {
 namespace {
@@ -164,6 +165,29 @@ TEST_F(MainWindowTest, VersionBoxAndProgressTitle) {
   ASSERT_NE(last, panels.end());
   EXPECT_GE((*last)->minimumWidth() - 2 * (*last)->frameWidth(),
             (*last)->fontMetrics().horizontalAdvance("Update [beendet]"));
+}
+
+// Without a port OK says why at once and can be pressed again; the run log
+// of that run is saved from the Help menu.
+TEST_F(MainWindowTest, OkWithoutPortEndsAtOnceAndTheRunLogIsSavedFromTheHelpMenu) {
+  static const loaders::LoaderRegistry none;
+  updater::SetWorkflowMaker(updater::WorkflowWith(none));
+  window_->AttachForm(nullptr);
+  form_ = std::make_unique<updater::TUpdateForm>(
+      loop_, *window_, updater::Installation{dir_.string(), dir_.string()});
+  window_->AttachForm(form_.get());
+  updater::SetWorkflowMaker(nullptr);
+  ASSERT_TRUE(form_->Start());
+  window_->findChild<QPushButton*>("OkBitBtn")->click();
+  EXPECT_TRUE(window_->findChild<QPushButton*>("OkBitBtn")->isEnabled());
+  EXPECT_NE(window_->LogText().toStdString().find("COM1 (" + (dir_ / "no-port").string() +
+                                                  "): nicht vorhanden"),
+            std::string::npos);
+  window_->SetLogFileChooser(
+      [this] { return QString::fromStdString((dir_ / "run.log").string()); });
+  window_->findChild<QAction*>("SaveRunLog")->trigger();
+  EXPECT_NE(Read("run.log").find(" result: no instrument found\n"), std::string::npos)
+      << Read("run.log");
 }
 
 TEST_F(MainWindowTest, MissingConfigurationShowsTheErrorAndClosesTheWindow) {

@@ -36,20 +36,39 @@ TEST(ConsoleOptions, ValidCommandLines) {
   EXPECT_TRUE(p.options.debug && p.options.noVersionCheck);
   EXPECT_EQ(p.options.model, 2);
   EXPECT_TRUE(Parse({"--console", "--lab", "--yes"}).options.lab);
+  // The identification and the log are console runs without saying so.
+  p = Parse({"--identify", "--log=run.log"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_TRUE(p.options.identify && p.options.console);
+  EXPECT_EQ(p.options.logFile, "run.log");
+  EXPECT_TRUE(Parse({"--list-ports"}).options.listPorts);
 }
 
 TEST(ConsoleOptions, UsageErrors) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--model", "4"}, {"--model"}, {"--model", "x"}, {"--lab", "--model", "1"}, {"--bogus"}, {"--ports", ","},
-           {"--debug=1"}, {"--dir="}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--model", "4"},
+                                             {"--model"},
+                                             {"--model", "x"},
+                                             {"--lab", "--model", "1"},
+                                             {"--bogus"},
+                                             {"--ports", ","},
+                                             {"--debug=1"},
+                                             {"--dir="},
+                                             {"--identify", "--lab"},
+                                             {"--identify", "--model", "0"},
+                                             {"--log"},
+                                             {"--log="}}) {
     EXPECT_NE(Parse(args).error, "") << args[0];
   }
 }
 
 TEST(ConsoleOptions, HelpNamesEveryExitCode) {
   const std::string help = HelpText();
-  for (const char* text : {"0  the update finished", "1  programming failed", "2  not programmed", "3  no instrument",
-                           "4  configuration error", "5  usage error", "--ports", "--model N"}) {
+  for (const char* text :
+       {"0  the update finished", "1  programming failed", "2  not programmed", "3  no instrument",
+        "4  configuration error", "5  usage error", "--ports", "--model N",
+        "instrument-updater --identify ", "instrument-updater --console --log ",
+        "instrument-updater --list-ports"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
 }
@@ -60,6 +79,7 @@ TEST(ConsoleOptions, ExitCodeOfEachOutcome) {
   EXPECT_EQ(ExitCodeOf(updater::RunOutcome::NotProgrammed), kExitNotProgrammed);
   EXPECT_EQ(ExitCodeOf(updater::RunOutcome::NotFound), kExitNotFound);
   EXPECT_EQ(ExitCodeOf(updater::RunOutcome::None), kExitFailed);
+  EXPECT_EQ(ExitCodeOf(updater::RunOutcome::Identified), kExitSuccess);
 }
 
 class ConsoleViewTest : public ::testing::Test {

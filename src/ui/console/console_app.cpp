@@ -7,7 +7,9 @@
 #include "platform/environment.h"
 #include "platform/plain_message_loop.h"
 #include "ui/console/interrupt_watcher.h"
+#include "updater/app_texts.h"
 #include "updater/bilingual_text.h"
+#include "updater/port_table.h"
 #include "updater/workflow/workflow.h"
 
 namespace console {
@@ -40,12 +42,55 @@ bool StartRun(const ConsoleOptions& options, updater::TUpdateForm& form, Console
   return true;
 }
 
+// When no port of the map can be opened there is nothing to search on: says
+// why for each port and returns true. The installation's language is not
+// known yet, so the text is English, as the console's own messages are.
+bool NoUsablePort(platform::MessageLoop& loop, ConsoleView& view) {
+  updater::TPortTable ports(loop, [](const char*) {});
+  ports.SetLanguage(updater::kEnglish);
+  ports.Scan();
+  if (ports.UsableCount() > 0) return false;
+  view.AddLogLine(updater::texts::kNoUsablePort.Pick(updater::kEnglish));
+  for (const std::string& reason : ports.UnusableReasons()) view.AddLogLine(reason);
+  return true;
+}
+
 // Delivers messages and timers until the window closes or a run has ended.
 void RunUntilRunEnds(platform::MessageLoop& loop, updater::TUpdateForm& form) {
   while (!form.Closed() && form.Outcome() == updater::RunOutcome::None) {
     loop.WaitForMessage(loop.GetClock().Now() + kIdleWaitMs);
     loop.ProcessPendingMessages();
   }
+}
+
+// Start-up, the run and, on a terminal, the runs after it; the exit code.
+int RunSession(const ConsoleOptions& options, updater::TUpdateForm& form, ConsoleView& view) {
+  if (!form.Start()) return kExitConfig;
+  // A configured fixed port that cannot be opened leaves nothing to search on.
+  if (form.Ports().OpenCount() == 0) {
+    form.Close();
+    return kExitNotFound;
+  }
+  if (options.debug) form.FormKeyUp(updater::HiddenKey::ToggleDebug);
+  if (options.noVersionCheck) form.FormKeyUp(updater::HiddenKey::ToggleVersionCheck);
+  form.SetIdentifyOnly(options.identify);
+  if (!StartRun(options, form, view)) {
+    view.AddLogLine(kItemNotAvailable.Pick(form.Language()));
+    form.Close();
+    return kExitConfig;
+  }
+  for (;;) {
+    RunUntilRunEnds(form.Loop(), form);
+    if (options.identify || form.Closed() || !view.OkEnabled() ||
+        !view.AskOnTerminal(kStartAgain.Pick(form.Language()))) {
+      break;
+    }
+    form.SetOutcome(updater::RunOutcome::None);
+    form.OkBitBtnClick();
+  }
+  const updater::RunOutcome outcome = form.Outcome();
+  form.Close();
+  return ExitCodeOf(outcome);
 }
 
 }  // namespace
@@ -55,6 +100,7 @@ ExitCode ExitCodeOf(updater::RunOutcome outcome) {
     case updater::RunOutcome::Succeeded: return kExitSuccess;
     case updater::RunOutcome::NotProgrammed: return kExitNotProgrammed;
     case updater::RunOutcome::NotFound: return kExitNotFound;
+    case updater::RunOutcome::Identified: return kExitSuccess;
     case updater::RunOutcome::Failed:
     case updater::RunOutcome::None: break;
   }
@@ -90,24 +136,15 @@ int RunConsole(const ConsoleOptions& options, const updater::Installation& insta
   platform::PlainMessageLoop loop;
   const InterruptWatcher interrupts(loop);
   ConsoleView view(io, options.answers, installation.workDir);
+  if (NoUsablePort(loop, view)) return kExitNotFound;
   updater::TUpdateForm form(loop, view, installation);
-  if (!form.Start()) return kExitConfig;
-  if (options.debug) form.FormKeyUp(updater::HiddenKey::ToggleDebug);
-  if (options.noVersionCheck) form.FormKeyUp(updater::HiddenKey::ToggleVersionCheck);
-  if (!StartRun(options, form, view)) {
-    view.AddLogLine(kItemNotAvailable.Pick(form.Language()));
-    form.Close();
-    return kExitConfig;
+  if (!options.logFile.empty() && !form.Trace().OpenFile(options.logFile)) {
+    view.AddLogLine("Cannot write the log file " + options.logFile);
+    return kExitUsage;
   }
-  for (;;) {
-    RunUntilRunEnds(loop, form);
-    if (form.Closed() || !view.OkEnabled() || !view.AskOnTerminal(kStartAgain.Pick(form.Language()))) break;
-    form.SetOutcome(updater::RunOutcome::None);
-    form.OkBitBtnClick();
-  }
-  const updater::RunOutcome outcome = form.Outcome();
-  form.Close();
-  return ExitCodeOf(outcome);
+  const int code = RunSession(options, form, view);
+  form.Trace().Note("exit code " + std::to_string(code));
+  return code;
 }
 
 }  // namespace console

@@ -39,6 +39,8 @@ const std::map<std::string, Flag>& Flags() {
       {"--debug", [](ConsoleOptions& o) { o.debug = true; }},
       {"--no-version-check", [](ConsoleOptions& o) { o.noVersionCheck = true; }},
       {"--lab", [](ConsoleOptions& o) { o.lab = true; }},
+      {"--list-ports", [](ConsoleOptions& o) { o.listPorts = true; }},
+      {"--identify", [](ConsoleOptions& o) { o.identify = o.console = true; }},
   };
   return flags;
 }
@@ -52,12 +54,19 @@ const std::map<std::string, Valued>& ValuedOptions() {
          return !o.ports.empty();
        }},
       {"--model", [](ConsoleOptions& o, const std::string& v) { return ReadModel(v, o.model); }},
+      {"--log",
+       [](ConsoleOptions& o, const std::string& v) {
+         o.console = true;
+         return !(o.logFile = v).empty();
+       }},
   };
   return options;
 }
 
 std::string CheckCombination(const ConsoleOptions& o) {
   if (o.model >= 0 && o.lab) return "--model and --lab exclude each other";
+  if (o.identify && (o.model >= 0 || o.lab))
+    return "--identify searches the instrument: no --model or --lab";
   return {};
 }
 
@@ -123,6 +132,17 @@ Options:
                        as the menu items "Multi 77x" .. "Cond 77x" do,
                        instead of searching the instrument
   --lab                program a Lab instrument (menu item "Lab XXX")
+  --identify           search and identify the instrument as a run does, show
+                       its identity, the version on offer and what the version
+                       check would do, send it back to measuring and exit
+                       without programming (implies --console)
+  --log FILE           write everything the run does on the line to FILE as
+                       it goes, each line with a millisecond time stamp:
+                       commands, reply lines, boot-loader frames, line
+                       settings, the result (implies --console; the window
+                       offers Help > Save run log...)
+  --list-ports         list the serial ports in COM order with their device,
+                       stable name, USB ids and state, then exit
   --help               show this text
   --version            show the program version
 
@@ -135,6 +155,14 @@ Exit codes:
   4  configuration error (Update.ini or ProgDevice.ini missing, no matching
      firmware file for --model or --lab)
   5  usage error
+  (with --identify: 0 identified, 2 refused as the wrong device, 3 none found;
+   a search with no port that can be opened ends at once with 3)
+
+Examples:
+  instrument-updater --console --dir /opt/instruments/ph --yes
+  instrument-updater --identify --ports /dev/ttyUSB0
+  instrument-updater --console --log update.log
+  instrument-updater --list-ports
 )";
 }
 

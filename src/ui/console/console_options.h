@@ -19,6 +19,9 @@ struct ConsoleOptions {
   bool noVersionCheck = false;   ///< --no-version-check
   int model = -1;                ///< --model N (0..3): a model menu item instead of OK
   bool lab = false;              ///< --lab: "Lab XXX" instead of OK
+  bool listPorts = false;        ///< --list-ports: list the ports and their state, then exit
+  bool identify = false;         ///< --identify: search and identify only (implies --console)
+  std::string logFile;           ///< --log FILE: the run log, written as the run goes (implies --console)
 };
 
 struct ParsedCommandLine {

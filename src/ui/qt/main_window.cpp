@@ -215,6 +215,22 @@ void TQtUpdateWindow::OpenInstallationFolder() {
   RequestClose();
 }
 
+void TQtUpdateWindow::SaveRunLog() {
+  const QString chosen = logFileChooser_ ? logFileChooser_() : AskForLogFile();
+  if (chosen.isEmpty() || form_->Trace().SaveTo(QFile::encodeName(chosen).toStdString())) return;
+  QMessageBox box(QMessageBox::Warning, ToQt(applicationTitle_),
+                  QStringLiteral("Cannot write %1").arg(chosen), QMessageBox::Ok, this);
+  RunBox(box);
+}
+
+QString TQtUpdateWindow::AskForLogFile() {
+  QFileDialog dialog(this, QStringLiteral("Save run log"),
+                     QDir::current().filePath(QStringLiteral("run.log")));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  if (loop_.RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
 QString TQtUpdateWindow::AskForFolder() {
   QFileDialog dialog(this, OpenInstallationCaption(), QDir::currentPath());
   dialog.setFileMode(QFileDialog::Directory);

@@ -8,7 +8,7 @@
 // the wait progress bar, the key panel with OK and the hidden-mode label, and
 // the status bar with five panels. The menu holds "&Datei" (programming by
 // instrument type, "Lab XXX", "Installationsordner öffnen ...", "&Beenden"),
-// "&Sprache" and "&Hilfe". Hidden
+// "&Sprache" and "&Hilfe" (with "Save run log..."). Hidden
 // keys are seen on key release before any control: Shift+F7, Ctrl+F5,
 // Ctrl+Alt+F6.
 //
@@ -74,6 +74,9 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
   /// Replaces the folder dialog of "Installationsordner öffnen ..." (tests);
   /// the chooser returns the folder, or an empty text for none.
   void SetFolderChooser(std::function<QString()> chooser) { folderChooser_ = std::move(chooser); }
+  /// Replaces the file dialog of "Save run log..." (tests): returns the path,
+  /// empty for cancel.
+  void SetLogFileChooser(std::function<QString()> chooser) { logFileChooser_ = std::move(chooser); }
   /// The installation folder the user opened; the window closed for it.
   const std::optional<std::string>& OpenedInstallation() const { return openedInstallation_; }
 
@@ -134,6 +137,9 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
   bool HandleHiddenKey(int key, Qt::KeyboardModifiers modifiers);
   void OpenInstallationFolder();
   QString AskForFolder();
+  /// Help > "Save run log...": the run log so far into a file the user picks.
+  void SaveRunLog();
+  QString AskForLogFile();
   updater::BoxAnswer RunBox(QMessageBox& box);
 
   QtMessageLoop& loop_;
@@ -142,6 +148,7 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
   updater::TUpdateForm* form_ = nullptr;
   std::function<void(QMessageBox&)> boxObserver_;
   std::function<QString()> folderChooser_;
+  std::function<QString()> logFileChooser_;
   std::optional<std::string> openedInstallation_;
 
   std::array<QLabel*, 4> identity_{};

@@ -230,6 +230,7 @@ void TQtUpdateWindow::BuildMenu() {
   help->setObjectName("Help");
   AddItem(help, "Readme", "&Read me ...", 0, [this] { form_->ReadmeClick(); });
   AddItem(help, "SWVersion", "&Version ...", 0, [this] { form_->SWVersionClick(); });
+  AddItem(help, "SaveRunLog", "&Save run log...", 0, [this] { SaveRunLog(); });
 }
 
 }  // namespace ui_qt

@@ -128,6 +128,13 @@ bool TWorkflow::HandleMessage(std::int32_t code, const Event& event) {
 }
 
 void TWorkflow::RunStart() {
+  if (!form_.EnsurePortsOpen()) {
+    // Nothing to search on: say so at once (the reasons were shown) rather
+    // than writing to no port at every rate for a minute.
+    View().EnableOk(true);
+    form_.SetOutcome(RunOutcome::NotFound);
+    return;
+  }
   // With a fixed port the port table holds that one port only.
   phase_ = StartCmdIndex() == 1 ? PH_READY : PH_SEARCH;
   entryCommand_ = "A.1200\r\n";
@@ -202,7 +209,12 @@ void TWorkflow::OnSerialNumber(const char* text) {
   form_.SetAirPressureRow(AirPressureRow(record.DeviceNumber, record.SerialNumber, record.InstrumentVersion));
   StopWatchdog();
   CloseOtherPorts();
-  if (Identify() == 1) {
+  const int decision = Identify();
+  if (decision == kIdentifiedOnly) {
+    EndIdentifyOnly();
+    return;
+  }
+  if (decision == 1) {
     const std::int32_t start = StartCodeOf(FileType());
     Post(start != 0 ? start : static_cast<std::int32_t>(EV_PROGRAM_FAILED));
     return;

@@ -147,6 +147,12 @@ class TWorkflow final : public RunWorkflow {
   void AddItems(std::string_view list);
   void AddExtraFile(std::string_view name);
   int Decide();
+
+  // workflow_identify_only.cpp
+  /// Identify's result when the run only identifies.
+  static constexpr int kIdentifiedOnly = 2;
+  int GiveVerdict();
+  void EndIdentifyOnly();
   bool AskYes(std::string_view text, std::string_view caption);
   std::string ReadOfferedVersion(const char* marker, const char* fileName);
 

@@ -109,7 +109,7 @@ int TWorkflow::Identify() {
     View().AppendStatusPanel(
         3, " / " + ReadOfferedVersion(record.SWKenn3.c_str(), record.SecondComponentFile.c_str()));
   }
-  return Decide();
+  return form_.IdentifyOnly() ? GiveVerdict() : Decide();
 }
 
 void TWorkflow::UseAnswerAfterComma() {

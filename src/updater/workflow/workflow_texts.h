@@ -72,4 +72,21 @@ inline constexpr BiText<200> kLoaderUnavailable{
     {"Dieser Programmierweg ist in dieser Version noch nicht verf\xFC" "gbar.",
      "This programming path is not yet available in this version."}};
 
+// Identification only: the offered version and the version check's verdict.
+inline constexpr BiText<40> kOnOffer{{"Angebotene Version: ", "Version on offer: "}};
+inline constexpr BiText<140> kVerdictProgram{
+    {"Die Versionspr\xFC"
+     "fung w\xFC"
+     "rde das Ger\xE4t programmieren.",
+     "The version check would program the instrument."}};
+inline constexpr BiText<140> kVerdictSame{
+    {"Gleiche Version: das Ger\xE4t w\xFC"
+     "rde nur nach R\xFC"
+     "ckfrage programmiert.",
+     "Same version: the instrument would be programmed only after asking."}};
+inline constexpr BiText<140> kVerdictNewer{
+    {"Die Software im Ger\xE4t ist neuer: es w\xFC"
+     "rde nicht programmiert.",
+     "The instrument's software is newer: it would not be programmed."}};
+
 }  // namespace updater::texts
