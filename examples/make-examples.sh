@@ -133,3 +133,38 @@ make_tool_installation() {  # folder, baud list, device number, name, file, mark
 
 make_tool_installation m16 "4,3,2,1,0" 41600 "Meter M16" M16FW.MOT S1138000 m16 1.10
 make_tool_installation pic32 "3,4,2,1,0" 53200 "Meter P32" P32FW.HEX :10400000 pic32 2.10
+
+# An instrument whose terminal is updated through its Basic-Loader: the main
+# firmware (.mot) offers the version the instrument already has, so the run
+# goes on to the second component, the terminal, whose files offer a newer
+# version (found by the S-record marker of its version record).
+terminal_block() {  # number, name, main file, main marker, terminal file, terminal marker
+  cat <<INI
+DevStartCmd=1
+DeviceNrDef=$1
+DeviceNr=$1
+DeviceName=$2
+ProgFile1=
+ProgFile2=$3
+ProgFile3=$5
+SWKenn1=
+SWKenn2=$4
+SWKenn3=$6
+BootLoadKenn=
+FlashErase1=
+FlashErase2=
+FlashErase3=
+ProgDefFile=
+ProzTyp=F16C
+INI
+}
+
+terminal="$here/basic-loader"
+mkdir -p "$terminal"
+update_ini "$terminal" "3,4,2,1,0"
+{ terminal_block 21200 "Meter T3" MT3.MOT S1131080 L3_TermH.A37 S1094000; echo; texts; } \
+  | write_crlf "$terminal/ProgDevice.ini"
+cp "$here/msp430-classic/Update.Deu" "$here/msp430-classic/Update.Eng" "$terminal/"
+"$image" firmware --layout basic-loader --version 2.00 -o "$terminal/MT3.MOT"
+"$image" terminal --version 1.30 -o "$terminal/L3_TermH.A37"
+"$image" terminal --version 1.30 -o "$terminal/L3_TermL.A37"

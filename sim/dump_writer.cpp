@@ -125,7 +125,7 @@ bool DumpWriter::Write(const Instrument& instrument, bool flash) const {
   if (flash && instrument.Emf() != nullptr) {
     ok = WriteEmfFiles(*instrument.Emf()) && ok;
   } else if (flash) {
-    const auto image = instrument.Memory(0).FlashImage();
+    const auto image = instrument.Terminal() ? instrument.Terminal()->Image() : instrument.Memory(0).FlashImage();
     ok = WriteFile("flash.bin", image.data(), image.size()) && ok;
     if (instrument.HasSensor()) {
       const auto sensor = instrument.Memory(1).FlashImage();

@@ -11,7 +11,7 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 7> kKinds{{
+constexpr std::array<KindName, 8> kKinds{{
     {"nak", FaultKind::kNak},
     {"noack", FaultKind::kNoAck},
     {"badsum", FaultKind::kBadSum},
@@ -19,6 +19,7 @@ constexpr std::array<KindName, 7> kKinds{{
     {"garbage", FaultKind::kGarbage},
     {"silence", FaultKind::kSilence},
     {"refuse", FaultKind::kRefuse},
+    {"abort", FaultKind::kAbort},
 }};
 
 std::optional<FaultKind> KindFromName(std::string_view name) {

@@ -2,7 +2,7 @@
 // Fault injection: what the simulated instrument does wrong, and when.
 //
 // A fault is written KIND:TARGET[@N][+]:
-//   KIND    nak | noack | badsum | corrupt | garbage | silence | refuse
+//   KIND    nak | noack | badsum | corrupt | garbage | silence | refuse | abort
 //   TARGET  a boot-loader command (sync, password, version, baud, erase,
 //           mass-erase, offset, rx, tx, loadpc), a WinCE data frame (frame)
 //           or a text command number (2001, or written as A.2001)
@@ -28,6 +28,7 @@ enum class FaultKind : std::uint8_t {
   kGarbage,  ///< answer with line noise instead of the reply
   kSilence,  ///< from here on nothing is answered any more (cable unplugged)
   kRefuse,   ///< a text command answered with a "?" line
+  kAbort,    ///< the instrument gives up with reply 2 (Basic-Loader)
 };
 
 struct FaultSpec {

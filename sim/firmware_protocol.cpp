@@ -37,7 +37,7 @@ const FirmwareProtocol::Command* FirmwareProtocol::FindCommand(char letter, int 
       {'A', 1230, &F::Ack},
       {'A', 1231, &F::Ack},
       {'A', 1500, &F::Ack},
-      {'A', 1220, &F::Ack},
+      {'A', 1220, &F::EnterTerminal},
       {'A', 1600, &F::Clock},
       {'A', 6162, &F::AirPressure},
       {'A', 2005, &F::SecondComponent},
@@ -190,11 +190,19 @@ void FirmwareProtocol::AirPressure(std::string_view parameter) {
 }
 
 void FirmwareProtocol::SecondComponent(std::string_view) {
+  // A terminal is updated through its Basic-Loader: the instrument tells
+  // which terminal it has (reply 208) and waits for A.1220.
+  if (config_.terminal) return Numbered(208, config_.terminal->reply208);
   Acknowledge();
   // The instrument brings its sensor up to date on its own and reports when done.
   if (!config_.firmware.selfUpdateVersion.empty()) host_.State().secondVersion = config_.firmware.selfUpdateVersion;
   std::string report = config_.firmware.selfUpdateReport + "\r\n";
   host_.SendText(report, config_.firmware.selfUpdateMs);
+}
+
+void FirmwareProtocol::EnterTerminal(std::string_view) {
+  Acknowledge();
+  if (config_.terminal) host_.EnterBootLoader(kTerminalComponent);
 }
 
 void FirmwareProtocol::AnswerQuery(const FlashModel& memory, int replyNumber, std::string_view echo) {

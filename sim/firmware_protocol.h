@@ -51,6 +51,7 @@ class FirmwareProtocol final : public Protocol {
   void Clock(std::string_view parameter);
   void AirPressure(std::string_view parameter);
   void SecondComponent(std::string_view);
+  void EnterTerminal(std::string_view);
   void QueryMain(std::string_view);
   void QuerySensor(std::string_view);
   void EnterMain(std::string_view parameter);

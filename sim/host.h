@@ -33,7 +33,8 @@ class Host {
   virtual void Changed() = 0;
 
   /// The running firmware hands the line to the boot loader of `component`
-  /// (0 the instrument's processor, 1 the sensor) once its reply has left.
+  /// (0 the instrument's processor, 1 the sensor, 2 the terminal's
+  /// Basic-Loader) once its reply has left.
   virtual void EnterBootLoader(int component) = 0;
   /// A boot loader's load-PC command was acknowledged: the processor of
   /// `component` continues at `address`.

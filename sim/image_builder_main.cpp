@@ -1,12 +1,15 @@
 // instrument-image: writes the firmware images (TI-TXT; S-records for a .mot
-// file, Intel HEX for a .hex file; binary for the emf layout) that the
-// simulator's presets and the sample installations use.
+// file, Intel HEX for a .hex file; binary for the emf layout; the terminal's
+// S-records for its Basic-Loader) that the simulator's presets and the sample
+// installations use.
 //
 //   instrument-image firmware --layout PRESET [--version V] [--version-address A]
 //                    [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE
 //   (--layout emf writes the .BIN image of sim/emf_image.h from --version and --code-size)
 //   instrument-image patch -o FILE
 //   instrument-image wince --size N [--version V] -o FILE
+//   instrument-image terminal [--version V] [--code-address A] [--code-size N]
+//                    [--address-bytes 3|4] -o FILE
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include "sim/image_builder.h"
 #include "sim/image_formats.h"
 #include "sim/presets.h"
+#include "sim/terminal_image.h"
 #include "sim/wince_image.h"
 
 namespace {
@@ -26,7 +30,9 @@ constexpr const char* kUsage =
     "         [--version-address A] [--code-address A] [--code-size N] [--entry A] [--start-word 0|1] -o FILE\n"
     "       (FILE ending in .mot: S-records, .hex: Intel HEX, anything else: TI-TXT; binary for emf)\n"
     "       instrument-image patch -o FILE\n"
-    "       instrument-image wince --size N [--version V] -o FILE\n";
+    "       instrument-image wince --size N [--version V] -o FILE\n"
+    "       instrument-image terminal [--version V] [--code-address A] [--code-size N] [--address-bytes 3|4]\n"
+    "         -o FILE   (S-records for the Basic-Loader; the S0 header carries FILE's name)\n";
 
 bool ParseNumber(const std::string& text, std::uint32_t& out) {
   const bool hex = text.starts_with("0x") || text.starts_with("0X");
@@ -93,6 +99,37 @@ bool ParseWince(const std::vector<std::string>& args, sim::WinceFileRecipe& reci
   return args.size() % 2 == 1 && recipe.size > 0 && !output.empty();
 }
 
+std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+bool ParseTerminal(const std::vector<std::string>& args, sim::TerminalImageSpec& recipe, int& addressBytes,
+                   std::string& output) {
+  for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
+    const std::string& key = args[i];
+    const std::string& value = args[i + 1];
+    bool ok = true;
+    if (key == "--version") {
+      recipe.version = value;
+      ok = !value.empty() && value.size() < sim::kTerminalVersionBytes;
+    } else if (key == "--code-address") {
+      ok = ParseNumber(value, recipe.codeAddress);
+    } else if (key == "--code-size") {
+      ok = ParseNumber(value, recipe.codeSize);
+    } else if (key == "--address-bytes") {
+      ok = value == "3" || value == "4";
+      addressBytes = value == "4" ? 4 : 3;
+    } else if (key == "-o") {
+      output = value;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "instrument-image: bad %s %s\n", key.c_str(), value.c_str());
+      return false;
+    }
+  }
+  return args.size() % 2 == 1;
+}
+
 int WriteText(const std::string& path, const std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -120,6 +157,15 @@ int main(int argc, char** argv) {
   std::string output;
   if (args.size() == 3 && args[0] == "patch" && args[1] == "-o") {
     return WriteText(args[2], sim::ToTiTxt(sim::BuildPatchImage()));
+  }
+  if (!args.empty() && args[0] == "terminal") {
+    sim::TerminalImageSpec recipe;
+    int addressBytes = 3;
+    if (!ParseTerminal(args, recipe, addressBytes, output) || output.empty()) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    return WriteText(output, sim::TerminalSRecordFile(recipe, BaseName(output), addressBytes));
   }
   if (!args.empty() && args[0] == "wince") {
     sim::WinceFileRecipe wince;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "sim/basic_loader.h"
 #include "sim/bsl_5xx.h"
 #include "sim/bsl_classic.h"
 #include "sim/firmware_check.h"
@@ -22,6 +23,13 @@ std::unique_ptr<FlashModel> MakeMemory(const ComponentConfig& component) {
   return memory;
 }
 
+std::unique_ptr<TerminalFlash> MakeTerminal(const std::optional<TerminalConfig>& terminal) {
+  if (!terminal) return nullptr;
+  auto flash = std::make_unique<TerminalFlash>();
+  flash->Load(BuildTerminalImage(terminal->firmware));
+  return flash;
+}
+
 }  // namespace
 
 Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform::Clock& clock)
@@ -31,6 +39,7 @@ Instrument::Instrument(InstrumentConfig config, FaultPlan faults, const platform
       main_(MakeMemory(config_.main)),
       sensor_(config_.sensor ? MakeMemory(*config_.sensor) : nullptr),
       emf_(config_.emf ? MakeFactoryEmfMemory(config_.main.firmware, config_.main.blank) : nullptr),
+      terminal_(MakeTerminal(config_.terminal)),
       lastDue_(clock.Now()),
       flashWork_(std::numeric_limits<std::uint64_t>::max()) {
   state_.secondVersion = config_.firmware.secondVersion;
@@ -81,6 +90,7 @@ void Instrument::RefreshVersions() {
   state_.firmwareVersion = emf_ ? EmfApplicationVersion(*emf_).value_or("")
                                 : ReadFirmwareVersion(*main_, VersionAddressOf(0)).value_or("");
   if (sensor_) state_.secondVersion = ReadFirmwareVersion(*sensor_, VersionAddressOf(1)).value_or("");
+  if (terminal_) state_.secondVersion = terminal_->Version().value_or("");
 }
 
 void Instrument::Receive(std::span<const std::uint8_t> bytes, const LineSettings& seen) {
@@ -100,6 +110,7 @@ void Instrument::Receive(std::span<const std::uint8_t> bytes, const LineSettings
       stateChanged_ = true;
       continue;
     }
+    protocol_->LineSeen(seen);
     protocol_->Receive(byte);
     ApplySwitch();
   }
@@ -151,6 +162,7 @@ void Instrument::ApplySwitch() {
 }
 
 void Instrument::StartBootLoader(int component) {
+  if (component == kTerminalComponent && terminal_) return StartBasicLoader();
   if (emf_) return StartEmfBootLoader(component, config_.emf->bootLine, 0);
   FlashModel& memory = MemoryOf(component);
   if (memory.Part().family == BslFamily::kClassic) {
@@ -165,6 +177,17 @@ void Instrument::StartBootLoader(int component) {
   bootAt_.reset();
   state_.firmwareRunning = false;
   state_.bootLoaderComponent = component;
+  stateChanged_ = true;
+}
+
+void Instrument::StartBasicLoader() {
+  auto loader = std::make_unique<BasicLoader>(AsHost(), config_, *terminal_);
+  BasicLoader& started = *loader;
+  protocol_ = std::move(loader);
+  started.Start();
+  bootAt_.reset();
+  state_.firmwareRunning = false;
+  state_.bootLoaderComponent = kTerminalComponent;
   stateChanged_ = true;
 }
 
@@ -194,10 +217,12 @@ bool Instrument::TakeFlashChanged() {
   const auto winceFiles = std::count_if(state_.winceFiles.begin(), state_.winceFiles.end(), [](const WinceFile& file) {
     return file.status == WinceFile::Status::kComplete;
   });
-  // And an EMF processor's memory counts its own revisions.
-  const std::uint64_t work = std::uint64_t{state_.counters.erases} + state_.counters.programs +
-                             static_cast<std::uint64_t>(labFiles) + static_cast<std::uint64_t>(winceFiles) +
-                             (emf_ ? emf_->revision : 0);
+  // An EMF processor's memory counts its own revisions; the terminal's
+  // megabyte is dumped when its programmer marks it settled.
+  const std::uint64_t work = terminal_ ? terminal_->Settled()
+                                       : std::uint64_t{state_.counters.erases} + state_.counters.programs +
+                                             static_cast<std::uint64_t>(labFiles) +
+                                             static_cast<std::uint64_t>(winceFiles) + (emf_ ? emf_->revision : 0);
   const bool changed = work != flashWork_;
   flashWork_ = work;
   return changed;

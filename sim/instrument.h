@@ -20,6 +20,7 @@
 #include "sim/host.h"
 #include "sim/instrument_config.h"
 #include "sim/protocol.h"
+#include "sim/terminal_flash.h"
 
 namespace sim {
 
@@ -60,8 +61,12 @@ class Instrument final : private Host {
   bool HasSensor() const { return sensor_ != nullptr; }
   /// The EMF processor's memory (emf preset), else null.
   const EmfMemory* Emf() const { return emf_.get(); }
+  /// The terminal's flash, when the instrument has a terminal; else null.
+  const TerminalFlash* Terminal() const { return terminal_.get(); }
   /// The settings the active protocol listens at (the firmware's while it boots).
   LineSettings Line() const;
+  /// True when the active protocol takes bytes at the line's rate only.
+  bool FlowControlled() const { return protocol_ && protocol_->FlowControlled(); }
 
   /// True (once) when the state or the flash changed since the last call.
   bool TakeStateChanged();
@@ -86,6 +91,7 @@ class Instrument final : private Host {
   std::unique_ptr<Protocol> MakeFirmware();
   void ApplySwitch();
   void StartBootLoader(int component);
+  void StartBasicLoader();
   void StartFirmware();
   FlashModel& MemoryOf(int component);
   std::uint32_t VersionAddressOf(int component) const;
@@ -100,6 +106,7 @@ class Instrument final : private Host {
   std::unique_ptr<FlashModel> main_;
   std::unique_ptr<FlashModel> sensor_;
   std::unique_ptr<EmfMemory> emf_;
+  std::unique_ptr<TerminalFlash> terminal_;
   std::unique_ptr<Protocol> protocol_;
   SimState state_;
   std::deque<OutputChunk> output_;

@@ -16,6 +16,7 @@
 #include "sim/line_settings.h"
 #include "sim/parts.h"
 #include "sim/wince_config.h"
+#include "sim/terminal_config.h"
 
 namespace sim {
 
@@ -62,6 +63,8 @@ struct InstrumentConfig {
   /// An EMF processor with its XMODEM boot loader holds the firmware instead
   /// of the MSP430 of `main` (the emf preset).
   std::optional<EmfConfig> emf;
+  /// A terminal with a Basic-Loader as the second component; none when unset.
+  std::optional<TerminalConfig> terminal;
 };
 
 }  // namespace sim

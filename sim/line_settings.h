@@ -10,6 +10,7 @@ struct LineSettings {
   std::uint32_t baud = 9600;  ///< kNoRate: a clock at which no rate of the other side fits
   std::uint8_t stopBits = 1;  ///< 1 or 2
   bool evenParity = false;    ///< a pty cannot carry parity, so it only counts for pacing
+  bool rtsCts = false;        ///< RTS/CTS flow control set on the port (a pty keeps the flag, has no lines)
 
   /// Duration of one character on the wire: start, 8 data, parity and stop bits.
   std::uint32_t CharMicros() const {

@@ -108,12 +108,27 @@ InstrumentConfig Pic32Preset() {
   return config;
 }
 
+// An instrument with a terminal as its second component; the terminal is
+// programmed through its Basic-Loader from S-records.
+InstrumentConfig BasicLoaderPreset() {
+  InstrumentConfig config;
+  config.preset = "basic-loader";
+  config.main.part = FindPart("f1611");
+  config.main.firmware = {"2.00", 0x1080, 0x4000, 0x0C00, 0, false};
+  config.firmware.line = {9600, 2, false};
+  config.firmware.pcbNumber = "21200.100";
+  config.firmware.deviceNumber = "21200.000";
+  config.firmware.serialNumber = "41000007";
+  config.terminal = TerminalConfig{};
+  return config;
+}
+
 struct PresetEntry {
   std::string_view name;
   InstrumentConfig (*make)();
 };
 
-constexpr std::array<PresetEntry, 7> kPresets{{
+constexpr std::array<PresetEntry, 8> kPresets{{
     {"msp430-classic", &ClassicPreset},
     {"msp430-5xx", &FiveXxPreset},
     {"lab", &LabPreset},
@@ -121,6 +136,7 @@ constexpr std::array<PresetEntry, 7> kPresets{{
     {"emf", &EmfPreset},
     {"m16", &M16Preset},
     {"pic32", &Pic32Preset},
+    {"basic-loader", &BasicLoaderPreset},
 }};
 
 bool ParseNumber(std::string_view text, std::uint32_t& out) {
@@ -175,6 +191,31 @@ std::string SetSensor(InstrumentConfig& c, std::string_view v) {
 std::string NeedSensor(InstrumentConfig& c) { return c.sensor ? "" : "set sensor=PART first"; }
 std::string NeedWince(InstrumentConfig& c) { return c.wince ? "" : "only the wince preset takes files"; }
 
+// Keys of the terminal exist only for an instrument that has one.
+using TerminalSetter = std::string (*)(TerminalConfig&, std::string_view);
+
+std::string SetTerminal(InstrumentConfig& c, std::string_view v, TerminalSetter set) {
+  return c.terminal ? set(*c.terminal, v) : "only the basic-loader preset has a terminal";
+}
+
+std::string SetReply208(TerminalConfig& t, std::string_view v) {
+  if (v.empty()) return "reply_208 needs a text";
+  t.reply208 = v;
+  return "";
+}
+
+std::string SetLoaderVersion(TerminalConfig& t, std::string_view v) {
+  if (v != "1.01" && v != "1.02") return "loader_version must be 1.01 or 1.02";
+  t.loaderVersion = v;
+  return "";
+}
+
+std::string SetTerminalVersion(TerminalConfig& t, std::string_view v) {
+  if (v.empty() || v.size() >= kTerminalVersionBytes) return "terminal_version must have 1 to 5 characters";
+  t.firmware.version = v;
+  return "";
+}
+
 std::string SetStopBits(InstrumentConfig& c, std::string_view v) {
   if (v != "1" && v != "2") return "stop_bits must be 1 or 2";
   c.firmware.line.stopBits = static_cast<std::uint8_t>(v[0] - '0');
@@ -223,7 +264,7 @@ std::string SetEmfBootLoaderVersion(InstrumentConfig& c, std::string_view v) {
   return "";
 }
 
-constexpr std::array<Key, 30> kKeys{{
+constexpr std::array<Key, 36> kKeys{{
   {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438, m16, pic32",
    [](InstrumentConfig& c, std::string_view v) { return SetPart(c.main, v); }},
   {"version", "firmware version in the instrument's flash at power-on",
@@ -294,6 +335,21 @@ constexpr std::array<Key, 30> kKeys{{
   {"bootloader_start_ms", "emf: milliseconds from the answer to A.1250#d until its boot loader listens",
    [](InstrumentConfig& c, std::string_view v) {
      return c.emf ? SetMs(c.emf->startMs, v) : std::string("bootloader_start_ms is for the emf preset"); }},
+  {"reply_208", "terminal: text of reply 208 after A.2005 (\"0\": L3_TermH.A37, else L3_TermL.A37)",
+   [](InstrumentConfig& c, std::string_view v) { return SetTerminal(c, v, &SetReply208); }},
+  {"loader_version", "terminal: Basic-Loader 1.01 or 1.02 (its texts)",
+   [](InstrumentConfig& c, std::string_view v) { return SetTerminal(c, v, &SetLoaderVersion); }},
+  {"terminal_version", "terminal: firmware version in its flash at power-on",
+   [](InstrumentConfig& c, std::string_view v) { return SetTerminal(c, v, &SetTerminalVersion); }},
+  {"end_bytes", "terminal: 1: the loader ends with the bytes A1 48 20 14 instead of a line",
+   [](InstrumentConfig& c, std::string_view v) {
+     return SetTerminal(c, v, [](TerminalConfig& t, std::string_view b) { return SetBool(t.endBytes, b); }); }},
+  {"loader_start_ms", "terminal: milliseconds from the answer to A.1220 until the loader's first line",
+   [](InstrumentConfig& c, std::string_view v) {
+     return SetTerminal(c, v, [](TerminalConfig& t, std::string_view ms) { return SetMs(t.startMs, ms); }); }},
+  {"erase_ms", "terminal: milliseconds the loader takes to erase one flash bank",
+   [](InstrumentConfig& c, std::string_view v) {
+     return SetTerminal(c, v, [](TerminalConfig& t, std::string_view ms) { return SetMs(t.eraseMs, ms); }); }},
 }};
 // clang-format on
 

@@ -9,7 +9,8 @@
 
 namespace sim {
 
-/// The preset of that name (msp430-classic, msp430-5xx, lab, wince, emf, m16, pic32), or nullopt.
+/// The preset of that name (msp430-classic, msp430-5xx, lab, wince, emf, m16, pic32,
+/// basic-loader), or nullopt.
 std::optional<InstrumentConfig> FindPreset(std::string_view name);
 
 /// Names of all presets, for help texts.

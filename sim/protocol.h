@@ -15,6 +15,11 @@ class Protocol {
   /// The line settings at which this protocol listens and answers.
   virtual LineSettings Line() const = 0;
   virtual void Receive(std::uint8_t byte) = 0;
+  /// How the other side has set the line, before the bytes of each read.
+  virtual void LineSeen(const LineSettings& /*seen*/) {}
+  /// True when the protocol holds the sender back by flow control, so that
+  /// bytes reach it no faster than the line carries them (when pacing).
+  virtual bool FlowControlled() const { return false; }
 };
 
 }  // namespace sim

@@ -61,6 +61,7 @@ LineSettings PtyTransport::Seen() const {
   seen.baud = BitsPerSecond(::cfgetospeed(&settings));
   seen.stopBits = (settings.c_cflag & CSTOPB) ? 2 : 1;
   seen.evenParity = (settings.c_cflag & PARENB) && !(settings.c_cflag & PARODD);
+  seen.rtsCts = (settings.c_cflag & CRTSCTS) != 0;
   return seen;
 }
 

@@ -13,6 +13,11 @@ namespace sim {
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
+// Bytes read at a time while a flow-controlled protocol is paced; the next
+// read waits until the line could have carried them (a late wake-up is made
+// up by the next one). The pty's buffer holds the rest back, as CTS would
+// hold the sender.
+constexpr std::size_t kPacedReadChunk = 64;
 constexpr auto kIdleWait = std::chrono::seconds(1);
 constexpr std::size_t kMaxActionLength = 64;  // longer lines are cut (and then not understood)
 
@@ -36,12 +41,32 @@ int Server::Run() {
 
 bool Server::ReadLine() {
   std::array<std::uint8_t, kReadChunk> buffer;
-  for (;;) {
-    const long n = pty_.Read(buffer);
+  for (std::size_t room = ReadRoom(); room > 0; room = ReadRoom()) {
+    const long n = pty_.Read(std::span(buffer).first(room));
     if (n < 0) return false;
     if (n == 0) return true;
+    if (PacedReading()) {
+      // The next read waits until the line could have carried these bytes.
+      const auto charTime = ReadCharTime();
+      const RealTime earliest = std::chrono::steady_clock::now() - charTime * static_cast<long>(kPacedReadChunk);
+      nextRead_ = std::max(nextRead_, earliest) + charTime * n;
+    }
     instrument_.Receive(std::span(buffer).first(static_cast<std::size_t>(n)), pty_.Seen());
   }
+  return true;
+}
+
+bool Server::PacedReading() const { return options_.pace && instrument_.FlowControlled(); }
+
+std::chrono::nanoseconds Server::ReadCharTime() const {
+  return std::chrono::nanoseconds(
+      static_cast<std::int64_t>(instrument_.Line().CharMicros() * 1000.0 / options_.timeScale));
+}
+
+// How many bytes may be read now: all there are, unless reading is paced.
+std::size_t Server::ReadRoom() const {
+  if (!PacedReading()) return kReadChunk;
+  return std::chrono::steady_clock::now() < nextRead_ ? 0 : kPacedReadChunk;
 }
 
 bool Server::WriteDue() {
@@ -106,8 +131,14 @@ bool Server::WaitForWork() {
     }
   }
   if (const auto deadline = instrument_.Deadline()) until(*deadline);
+  const bool mayRead = ReadRoom() > 0;
+  if (!mayRead) {
+    const auto untilRead = std::chrono::duration_cast<std::chrono::nanoseconds>(nextRead_ - std::chrono::steady_clock::now());
+    wait = std::min(wait, std::max(std::chrono::nanoseconds(0), untilRead));
+  }
 
-  std::array<pollfd, 3> fds{{{pty_.MasterFd(), static_cast<short>(POLLIN | (blocked_ ? POLLOUT : 0)), 0},
+  const auto masterEvents = static_cast<short>((mayRead ? POLLIN : 0) | (blocked_ ? POLLOUT : 0));
+  std::array<pollfd, 3> fds{{{pty_.MasterFd(), masterEvents, 0},
                              {options_.stopFd, POLLIN, 0},
                              {options_.inputFd, POLLIN, 0}}};
   const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000'000),

@@ -2,7 +2,9 @@
 // The simulator's loop: moves bytes between the pty and the instrument, runs
 // the instrument's timers, paces the output and keeps the dump files current.
 // Blocks in ppoll() until a byte, a deadline or a stop request arrives; it
-// never spins. One thread.
+// never spins. One thread. With pacing, a flow-controlled protocol (the
+// Basic-Loader) is also fed no faster than the line's character rate: the
+// rest waits in the pty, whose full buffer holds the sender back as CTS would.
 //
 // Operator actions arrive as lines on the input: "power-cycle" (the user
 // switches the instrument off and on) and "power-cycle boot-key" (the same
@@ -41,6 +43,9 @@ class Server {
   using RealTime = std::chrono::steady_clock::time_point;
 
   bool ReadLine();
+  bool PacedReading() const;
+  std::chrono::nanoseconds ReadCharTime() const;
+  std::size_t ReadRoom() const;
   bool WriteDue();
   bool WriteChunk(OutputChunk& chunk);
   void UpdateDump(bool force);
@@ -53,6 +58,7 @@ class Server {
   const platform::Clock& clock_;
   ServerOptions options_;
   RealTime nextByte_{};      // pacing: the earliest moment the next byte may leave
+  RealTime nextRead_{};      // pacing a flow-controlled protocol: the earliest moment to read again
   std::size_t chunkSent_ = 0;  // bytes of the front chunk already written
   bool blocked_ = false;     // the pty took no more bytes; wait until it is writable
   bool stop_ = false;

@@ -4,6 +4,7 @@
 #include "loaders/bsl54xx430.h"
 #include "loaders/wince_prog.h"
 #include "loaders/emf_loader.h"
+#include "loaders/term_prog.h"
 
 namespace loaders {
 
@@ -12,6 +13,7 @@ void AddProgramBackEnds(LoaderRegistry& registry) {
   registry.Add(LoaderKind::Bsl54xx430, &Make<T_BSL_54XX_430>);
   registry.Add(LoaderKind::WinCE, &Make<TWinCEProg>);
   registry.Add(LoaderKind::Emf, &Make<T_EMFLoader>);
+  registry.AddBasicLoader(&StartTermProg);
 }
 
 }  // namespace loaders

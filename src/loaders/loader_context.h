@@ -76,6 +76,9 @@ struct LoaderContext {
   LoaderPort& port;                 ///< the port on which the instrument was found
   serial::TComPort* portObject;     ///< the same port for hand-offs that close and reopen it (may be null)
   LoaderConfig config;
+  /// Told how a download that outlives its step ended (the Basic-Loader
+  /// download): true success, false abort or no answer. May be empty.
+  std::function<void(bool succeeded)> downloadEnded;
 };
 
 }  // namespace loaders

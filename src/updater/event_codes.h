@@ -19,6 +19,7 @@ constexpr bool IsReplyNumber(std::int32_t number) { return number < kFirstIntern
 
 /// Instrument reply numbers that the programming back-ends act on.
 enum ReplyNumber : std::int32_t {
+  RP_ABORT = 2,                 ///< the instrument aborts the Basic-Loader download
   RP_RESET_VECTOR = 80,         ///< the instrument's reset vector (MSP430 query)
   RP_SENSOR_RESET_VECTOR = 81,  ///< the sensor's reset vector (MSP430 query)
   RP_WINCE_NEXT_FILE = 260,     ///< the WinCE instrument is ready for the next file
@@ -53,6 +54,24 @@ enum WorkflowEvent : std::int32_t {
   EV_START_EXE = 10050,        ///< programming start for WinCE files
   EV_START_HEX = 10051,        ///< programming start for .HEX files
   EV_START_BIN = 10052,        ///< programming start for .BIN images: EMF loader
+};
+
+/// Events of the Basic-Loader download: the lines its boot loader sends,
+/// recognised in the received text, and the download's own step. They are
+/// internal codes, so that an instrument reply with the same number can never
+/// be taken for one of them (data 0).
+enum BasicLoaderEvent : std::int32_t {
+  EV_BL_SIGN_ON = 10100,       ///< "Basic-Loader  |"
+  EV_BL_VERSION = 10101,       ///< "Basic-Loader / 1.01" or "/ 1.02"
+  EV_BL_ERASED = 10102,        ///< "Flash-Memory erased !"
+  EV_BL_HALF_ERASED = 10103,   ///< "Flash-Memory (1/2) erased !"
+  EV_BL_PROGRAMMED = 10104,    ///< a "programmed" line: success
+  EV_BL_WAITING = 10105,       ///< "Waiting for S-Record !": begin the download
+  EV_BL_SEND_PIECE = 10106,    ///< send the next piece of the file
+  EV_BL_DEFECT = 10108,        ///< a defective record: transmission error and abort
+  EV_BL_READY_SEG0 = 10110,    ///< "Ready PC ?  Seg=0"
+  EV_BL_READY_SEG1 = 10111,    ///< "Ready PC ?  Seg=1"
+  EV_BL_ERASING = 10112,       ///< "Erasing Flash-Memory (n) !": preparation
 };
 
 }  // namespace updater

@@ -33,7 +33,7 @@ enum class Panel {
   Stop,  ///< "Update wird beendet ..." while the window closes
 };
 
-enum class BoxIcon { Error, Information, Question };
+enum class BoxIcon { Error, Information, Question, None };
 enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
@@ -75,6 +75,9 @@ class UpdateView {
   virtual BoxAnswer MessageBox(std::string_view text, std::string_view caption, BoxIcon icon,
                                BoxButtons buttons) = 0;
   virtual void SimpleMessage(std::string_view text) = 0;
+
+  /// One simple beep (the end of a download).
+  virtual void Beep() = 0;
 
   /// The title shown on the task bar ("Update [ 45.0 %]").
   virtual void SetApplicationTitle(std::string_view text) = 0;

@@ -2,6 +2,9 @@
 // and the failure messages.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "run_fixture.h"
 
 namespace updater {
@@ -42,6 +45,37 @@ TEST_F(ThreePortSearch, InstrumentOnTheThirdPortAtTheSecondRateIsFound) {
   EXPECT_TRUE(run_.view.okEnabled);
 }
 
+// A second device on COM 2 talks at another rate: its bytes arrive garbled,
+// with framing errors, while the instrument on COM 1 is identified.
+class NoisyNeighbourSearch : public RunTest {
+ protected:
+  NoisyNeighbourSearch() : RunTest({B9600, kNever}) {}
+};
+
+TEST_F(NoisyNeighbourSearch, LineErrorsOfAnotherPortLeaveTheFoundPortAlone) {
+  FirmwareScript same;
+  same.version = "1.20";
+  same.extra = {{"A.2003", ""}};  // answered by the test, after the noise
+  Install();
+  run_.Answer(0, same);
+  run_.Start();
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.2003"); }));
+  for (int i = 0; i < 3; ++i) {
+    run_.instruments[1].Send("\xF0\xF8");
+    run_.form->Ports().At(1)->DriverPort()->ReportLineErrors({.frame = true});
+    run_.RunUntil([] { return false; }, 300);
+  }
+  run_.instruments[0].Send("I.23#22075.000\r\n");
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::NotProgrammed)) << ::testing::PrintToString(run_.view.calls)
+                                                                << ::testing::PrintToString(run_.instruments[0].Lines());
+  EXPECT_EQ(run_.form->FoundPort(), 0);
+  EXPECT_EQ(run_.workflow->BaudIndex(), 1);
+  EXPECT_FALSE(run_.workflow->LineErrorSeen());
+  EXPECT_FALSE(run_.view.Called("box Error"));
+  EXPECT_TRUE(run_.view.Called("box Info: The latest software version1.20 is already in device."));
+}
+
 class OnePortSearch : public RunTest {
  protected:
   OnePortSearch() : RunTest({B9600}) {}
@@ -76,6 +110,19 @@ TEST_F(OnePortSearch, AfterALineErrorTheWatchdogRepeatsTheRate) {
   run_.RunUntil([] { return false; }, 4 * TWorkflow::kWatchdogMs);
   EXPECT_EQ(run_.workflow->BaudIndex(), 1);
   EXPECT_FALSE(run_.view.Called("box Error"));
+}
+
+TEST_F(OnePortSearch, ALineErrorInsideTheStepsOwnWaitLetsTheSearchAdvance) {
+  // The error is reported before the run starts, so that its notification
+  // waits in the queue until the first step processes messages in its own
+  // wait, as bytes of the rate just left would.
+  Install();
+  run_.Start();
+  ReportLineError();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the reader posts it
+  run_.PressOk();
+  EXPECT_TRUE(run_.RunUntil([&] { return run_.workflow->BaudIndex() == 2; }, 3 * TWorkflow::kWatchdogMs));
+  EXPECT_FALSE(run_.workflow->LineErrorSeen());
 }
 
 TEST_F(OnePortSearch, ProbesThenFailureBoxesFirstANewRunThenTheEnd) {

@@ -3,19 +3,12 @@
 // its state afterwards.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "../updater/simulator_process.h"
-#include "../updater/temp_installation.h"
-#include "loaders/back_ends.h"
-#include "ui/console/console_app.h"
-#include "updater/workflow/workflow.h"
+#include "console_sim_run.h"
 
 namespace console {
 namespace {
@@ -25,13 +18,7 @@ const bool kFastClock = ::setenv("UPDATER_TIME_SCALE", "20", 1) == 0;
 // The files of examples/wince that the profile sends, the main file first.
 const char* const kFiles[] = {"WINCEAPP.EXE", "HELPER.DLL", "TARVOSTARTUP.EXE", "SETTINGS.DAT"};
 
-struct WinCERun {
-  int code = -1;
-  std::string out;
-  std::string state;
-  updater::testing::TempInstallation install;
-  updater::testing::TempInstallation dump;
-
+struct WinCERun : testing::ConsoleSimRun {
   /// The file as the instrument kept it ("" when it kept none).
   std::string Kept(const std::string& name) const {
     return std::filesystem::exists(dump.Path() + "/wince/" + name) ? dump.Read("wince/" + name) : "";
@@ -39,37 +26,10 @@ struct WinCERun {
   bool KeptExactly(const std::string& name) const { return Kept(name) == install.Read(name); }
 };
 
-// The updater may end before the simulator has written its last command to
-// the dump: wait (bounded) for `lastCommand` before stopping it.
-void AwaitCommand(const updater::testing::TempInstallation& dump, const std::string& lastCommand) {
-  for (int i = 0; i < 60; ++i) {
-    if (dump.Read("state.json").find("\"" + lastCommand) != std::string::npos) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-}
-
 void Update(WinCERun& run, const std::vector<std::string>& faults, const std::string& lastCommand,
             const std::function<void(const std::filesystem::path& install)>& change = {}) {
   ASSERT_TRUE(kFastClock);
-  static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
-  updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
-  std::filesystem::copy(EXAMPLES_DIR "/wince", run.install.Path(), std::filesystem::copy_options::recursive);
-  if (change) change(run.install.Path());
-  updater::testing::Simulator sim(run.dump.Path(), {}, faults, "wince");
-  ASSERT_FALSE(sim.Pty().empty());
-  ConsoleOptions options;
-  options.console = true;
-  options.answers = Answers::Yes;
-  ::setenv("UPDATER_PORTS", sim.Pty().c_str(), 1);
-  std::ostringstream out;
-  std::istringstream in;
-  const updater::Installation installation{run.install.Path(), run.install.Path()};
-  run.code = RunConsole(options, installation, {out, in, false, false});
-  ::unsetenv("UPDATER_PORTS");
-  AwaitCommand(run.dump, lastCommand);
-  sim.Stop();
-  run.out = out.str();
-  run.state = run.dump.Read("state.json");
+  testing::UpdateFromExample(run, "wince", faults, lastCommand, change);
 }
 
 TEST(WinCERun, UpdatesEveryFileReturnsTheLineAndSetsTheClock) {

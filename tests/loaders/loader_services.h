@@ -3,6 +3,7 @@
 // and drain, timers, delays, the view that records boxes and progress, the
 // window output and the run's record. Context() hands them out with any port.
 #include <string>
+#include <vector>
 
 #include "core/delay.h"
 #include "core/event_drain.h"
@@ -29,7 +30,8 @@ class LoaderServices {
   LoaderContext Context(LoaderPort& port, const std::string& workDir) {
     return LoaderContext{1,      view,   output, wait_, events_, timers_, loop_, [this] { drain_.ProcessEvents(); },
                          record, port,   nullptr,
-                         LoaderConfig{startCmdIndex, [this](std::int32_t) { return progDefFile; }, workDir, workDir}};
+                         LoaderConfig{startCmdIndex, [this](std::int32_t) { return progDefFile; }, workDir, workDir},
+                         [this](bool succeeded) { downloadEnds.push_back(succeeded); }};
   }
 
   platform::PlainMessageLoop& Loop() { return loop_; }
@@ -42,6 +44,7 @@ class LoaderServices {
   updater::TWindowOutput output{view, record};
   std::int32_t startCmdIndex = 0;
   std::string progDefFile;
+  std::vector<bool> downloadEnds;  ///< what downloadEnded was told, in order
 
  private:
   platform::PlainMessageLoop loop_;

@@ -221,53 +221,5 @@ const UpdateRun kRuns[] = {
 INSTANTIATE_TEST_SUITE_P(Runs, Msp430EndToEnd, ::testing::ValuesIn(kRuns),
                          [](const ::testing::TestParamInfo<UpdateRun>& info) { return info.param.name; });
 
-// How long the boot-loader phase of a 48 KB image takes at 38400 bit/s with a
-// paced line, against the time its bytes need on the wire, and the updater's
-// CPU time. Run by hand at real time:
-//   UPDATER_TIME_SCALE=1 loaders_e2e_tests --gtest_also_run_disabled_tests --gtest_filter='*Timing*'
-TEST(Msp430Timing, DISABLED_ClassicImageOf48K) {
-  char pattern[] = "/tmp/loaders-timing-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
-  sim::InstrumentConfig config = *sim::FindPreset("msp430-classic");
-  sim::FirmwareImageSpec recipe = config.main.firmware;
-  recipe.version = "9.87";
-  recipe.codeSize = 0xBC00;  // 0x4000 up to the vectors' segment
-  if (const char* bytes = std::getenv("LOADERS_TIMING_BYTES")) recipe.codeSize = static_cast<std::uint32_t>(std::atoi(bytes));
-  recipe.startWord = true;
-  const sim::MemoryImage image = sim::BuildFirmwareImage(recipe);
-  std::ofstream(dir + "/FW.TXT", std::ios::binary) << sim::ToTiTxt(image);
-
-  test::SimRig instrument(config, {}, true);
-  ASSERT_EQ(instrument.Error(), "");
-  test::UpdaterRig updater(instrument.SlavePath(), serial::B__9600, serial::S_1);
-  ASSERT_TRUE(updater.Opened());
-  test::RecordingPort recorder(updater.Link(), false);
-  const LoaderContext context = updater.LoaderServices::Context(recorder, dir);
-  T_BSL430 loader(context);
-  timespec cpu0{}, cpu1{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
-  const double simCpu0 = instrument.CpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(loader.Program(0, "FW.TXT", true, true), 1);
-  const auto end = std::chrono::steady_clock::now();
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
-  const double simCpu = instrument.CpuSeconds() - simCpu0;
-  instrument.Stop();
-  EXPECT_TRUE(FlashHolds(instrument.Instrument().Memory(0), image));
-
-  const double scale = platform::TimeScale();
-  const double bsl = std::chrono::duration<double>(recorder.lastRead - recorder.firstWrite).count() * scale;
-  const double run = std::chrono::duration<double>(end - start).count() * scale;
-  const double cpu = (cpu1.tv_sec - cpu0.tv_sec) + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e9 - simCpu;
-  const double wire = recorder.wireOut + recorder.wireIn;
-  std::printf("image %zu bytes; BSL phase %.1f s; wire time %.1f s (frames %.1f s, replies %.1f s), ratio %.2f "
-              "(%.2f against the replies, the only paced direction on a pty); whole Program %.1f s; "
-              "updater CPU %.2f s (time scale %.0f)\n",
-              static_cast<std::size_t>(recipe.codeSize), bsl, wire, recorder.wireOut, recorder.wireIn, bsl / wire,
-              bsl / recorder.wireIn, run, cpu, scale);
-  std::system(("rm -rf " + dir).c_str());
-}
-
 }  // namespace
 }  // namespace loaders

@@ -90,51 +90,5 @@ const Transfer kTransfers[] = {
 INSTANTIATE_TEST_SUITE_P(Transfers, WinCEEndToEnd, ::testing::ValuesIn(kTransfers),
                          [](const ::testing::TestParamInfo<Transfer>& info) { return info.param.name; });
 
-// How long three files of 1 MB take at 38400 bit/s with a paced line, against
-// the time their bytes need on the wire, and the updater's CPU time. Run by
-// hand (UPDATER_TIME_SCALE=1 for real time):
-//   loaders_e2e_tests --gtest_also_run_disabled_tests --gtest_filter='*WinCETiming*'
-TEST(WinCETiming, DISABLED_ThreeFilesOf1MB) {
-  char pattern[] = "/tmp/loaders-wince-timing-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
-  const char* const names[] = {"MAIN.EXE", "SECOND.DLL", "THIRD.DAT"};
-  for (const char* name : names) {
-    std::string content(1 << 20, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 13 % 256);
-    std::ofstream(dir + "/" + name, std::ios::binary) << content;
-  }
-  test::SimRig instrument(*sim::FindPreset("wince"), {}, true);
-  ASSERT_EQ(instrument.Error(), "");
-  test::UpdaterRig updater(instrument.SlavePath(), serial::B__9600, serial::S_2);
-  ASSERT_TRUE(updater.Opened());
-  updater.record.ExtraFiles[0] = names[1];
-  updater.record.ExtraFiles[1] = names[2];
-  updater.record.ExtraFileCount = 2;
-  test::RecordingPort recorder(updater.Link(), false);
-  TWinCEProg loader(updater.LoaderServices::Context(recorder, dir));
-  timespec cpu0{}, cpu1{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
-  const double simCpu0 = instrument.CpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(loader.Program(WinCEArgs{names[0], false}), 1);
-  const auto end = std::chrono::steady_clock::now();
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
-  const double simCpu = instrument.CpuSeconds() - simCpu0;
-  instrument.Stop();
-
-  const double scale = platform::TimeScale();
-  // The answers reach the reply parser, not the recorder: the copy is timed
-  // from the first frame to the last.
-  const double copy = std::chrono::duration<double>(recorder.lastWrite - recorder.firstWrite).count() * scale;
-  const double run = std::chrono::duration<double>(end - start).count() * scale;
-  const double cpu = (cpu1.tv_sec - cpu0.tv_sec) + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e9 - simCpu;
-  const double wire = recorder.wireOut;
-  std::printf("3 files of %d bytes; copy %.1f s (first frame to last); wire time of the frames %.1f s, ratio %.2f; "
-              "whole Program %.1f s; updater CPU %.2f s (time scale %.0f)\n",
-              1 << 20, copy, wire, copy / wire, run, cpu, scale);
-  std::system(("rm -rf " + dir).c_str());
-}
-
 }  // namespace
 }  // namespace loaders

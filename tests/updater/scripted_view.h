@@ -17,6 +17,7 @@ class ScriptedView : public UpdateView {
   std::vector<std::string> log;              ///< the log area's lines as added
   std::string panels[kStatusPanels];
   std::string title;
+  int beeps = 0;
   std::deque<BoxAnswer> answers;             ///< answers to Yes/No boxes, in order
   bool documentOpens = true;                 ///< result of OpenDocument
   std::map<MenuItem, bool> enabled, visible, checked;
@@ -73,6 +74,7 @@ class ScriptedView : public UpdateView {
     return answer;
   }
   void SimpleMessage(std::string_view text) override { Record("message: " + std::string(text)); }
+  void Beep() override { ++beeps; }
   void SetApplicationTitle(std::string_view text) override { title = text; }
   void Translate(std::string_view file) override { Record("translate: " + std::string(file)); }
   bool OpenDocument(std::string_view path) override {

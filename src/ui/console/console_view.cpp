@@ -139,6 +139,10 @@ void ConsoleView::SetInfoLabel(std::string_view text, bool visible) {
   if (visible) PrintLines("[" + std::string(text) + "]");
 }
 
+void ConsoleView::Beep() {
+  if (io_.outIsTerminal) io_.out << '\a' << std::flush;
+}
+
 bool ConsoleView::ReadYesNo() {
   std::string answer;
   if (!std::getline(io_.in, answer)) return false;

@@ -57,6 +57,8 @@ class ConsoleView final : public updater::UpdateView {
   updater::BoxAnswer MessageBox(std::string_view text, std::string_view caption, updater::BoxIcon icon,
                                 updater::BoxButtons buttons) override;
   void SimpleMessage(std::string_view text) override { PrintLines(text); }
+  /// The terminal bell, only when the output is a terminal.
+  void Beep() override;
   void SetApplicationTitle(std::string_view) override {}
   /// Takes the identity labels from the dialog-text file, as the window does;
   /// the file is only read.

@@ -44,6 +44,8 @@ QMessageBox::Icon IconOf(updater::BoxIcon icon) {
       return QMessageBox::Information;
     case updater::BoxIcon::Question:
       return QMessageBox::Question;
+    case updater::BoxIcon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -168,6 +170,8 @@ updater::BoxAnswer TQtUpdateWindow::RunBox(QMessageBox& box) {
   // Closed without a button (Escape, the close button): the safe answer.
   return box.button(QMessageBox::No) ? updater::BoxAnswer::No : updater::BoxAnswer::Ok;
 }
+
+void TQtUpdateWindow::Beep() { QApplication::beep(); }
 
 void TQtUpdateWindow::SetApplicationTitle(std::string_view text) {
   applicationTitle_ = text;

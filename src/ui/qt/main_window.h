@@ -107,6 +107,7 @@ class TQtUpdateWindow final : public QMainWindow, public updater::UpdateView {
   updater::BoxAnswer MessageBox(std::string_view text, std::string_view caption, updater::BoxIcon icon,
                                 updater::BoxButtons buttons) override;
   void SimpleMessage(std::string_view text) override;
+  void Beep() override;
   void SetApplicationTitle(std::string_view text) override;
   void Translate(std::string_view dialogFile) override;
   bool OpenDocument(std::string_view path) override;

@@ -129,6 +129,8 @@ class TWorkflow final : public RunWorkflow {
   void SendBootProbe();
   void ShowBootLoaderHint();
   void SearchFailed();
+  /// Reads and drops what the port at `position` holds (bytes at a wrong rate).
+  void DiscardInput(int position);
   void WatchdogExpired();
   void ChangeBaudOfAll(serial::BaudTag baud);
 

@@ -73,7 +73,10 @@ TWorkflow::BackEndScope::BackEndScope(TWorkflow& workflow)
                  const char* name = FindProgDefFile(profiles, prozTyp);
                  return std::string(name ? name : "");
                },
-               workflow.form_.Paths().workDir, workflow.form_.Paths().programDir}} {}
+               workflow.form_.Paths().workDir, workflow.form_.Paths().programDir},
+              [&form = workflow.form_](bool succeeded) {
+                form.SetOutcome(succeeded ? RunOutcome::Succeeded : RunOutcome::Failed);
+              }} {}
 
 int TWorkflow::RunLoader(loaders::LoaderKind kind, const loaders::ProgramArgs& args) {
   const BackEndScope scope(*this);

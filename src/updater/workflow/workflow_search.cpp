@@ -133,21 +133,34 @@ void TWorkflow::WatchdogExpired() {
 }
 
 void TWorkflow::OnLineError(int number) {
-  lineErrorSeen_ = true;
   TPortTable& ports = form_.Ports();
-  if (serial::TComPort* port = ports.At(ports.PositionOf(number))) {
-    char discard[TReplyParser::kReadSize + 1];
-    port->Read(discard, TReplyParser::kReadSize);
+  const int position = ports.PositionOf(number);
+  // Once a port has answered, the search is over: another device talking at
+  // another rate on some other port must not move the found port's rate, and
+  // the found port's own bytes are left to the reply parser.
+  if (form_.FoundPort() >= 0) {
+    if (position != form_.FoundPort()) DiscardInput(position);
+    return;
   }
+  DiscardInput(position);
   // Errors that come in while a step is already changing the rate stem from
-  // the rate being left: acting on them would skip the next rate untried.
+  // the rate being left: acting on them would skip the next rate untried, and
+  // counting them would keep the watchdog from ever advancing the search.
   if (watchdogSlot_ == 0 || searchBusy_) return;
+  lineErrorSeen_ = true;
   {
     BusyGuard busy(searchBusy_);
     form_.Timers().TimerRestart(watchdogSlot_);
     form_.Wait().DelayTime(500, true);
   }
-  if (watchdogSlot_ != 0) SearchStep(true);
+  if (watchdogSlot_ != 0 && form_.FoundPort() < 0) SearchStep(true);
+}
+
+void TWorkflow::DiscardInput(int position) {
+  if (serial::TComPort* port = form_.Ports().At(position)) {
+    char discard[TReplyParser::kReadSize + 1];
+    port->Read(discard, TReplyParser::kReadSize);
+  }
 }
 
 void TWorkflow::SearchFailed() {

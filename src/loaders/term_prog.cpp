@@ -1,0 +1,260 @@
+#include "loaders/term_prog.h"
+
+#include <cstdio>
+#include <string>
+
+#include "core/fixed_text.h"
+#include "core/text_helpers.h"
+#include "loaders/basic_loader_texts.h"
+#include "loaders/image_file.h"
+#include "loaders/session_texts.h"
+#include "updater/event_codes.h"
+
+namespace loaders {
+namespace {
+
+constexpr const char* kFileH = "L3_TermH.A37";
+constexpr const char* kFileL = "L3_TermL.A37";
+constexpr int kStatusPanel = 4;
+// The finish value: "Update [ready]" in the title and the progress panel.
+constexpr float kSuccessProgress = -1000.0f;
+
+}  // namespace
+
+TermProg::TermProg(const LoaderContext& context, std::unique_ptr<DownloadLine> line)
+    : ctx_(context),
+      line_(std::move(line)),
+      retryTimer_(ctx_.loop.CreateTimer([this] { RetryPiece(); })),
+      silenceTimer_(ctx_.loop.CreateTimer([this] { Silent(); })) {
+  retryTimer_->SetInterval(kRetryMs);
+  silenceTimer_->SetInterval(kSilenceMs);
+}
+
+TermProg::~TermProg() {
+  if (subscribed_) ctx_.events.Unsubscribe(&Callback, this);
+}
+
+void TermProg::Start() {
+  if (!subscribed_) subscribed_ = ctx_.events.Subscribe(&Callback, this);
+  line_->ChangeHandShake(serial::RTS_CTS);
+  line_->ChangeBaudrate(serial::B_19200);
+  stop_ = false;
+  ended_ = false;
+  sending_ = false;
+  inbox_.Clear();
+  sendPosition_ = 0;
+  file_.clear();
+  WatchSilence();
+}
+
+void TermProg::Stop() {
+  stop_ = true;
+  sending_ = false;
+  retryTimer_->SetEnabled(false);
+  silenceTimer_->SetEnabled(false);
+}
+
+core::TEventRecord TermProg::Callback(void* object, core::TEvents&, core::TEventRecord event) {
+  if (event.Kind != core::EVT_MSG) return event;
+  return static_cast<TermProg*>(object)->Handle(event.Code) ? core::TEventRecord{} : event;
+}
+
+bool TermProg::Handle(std::int32_t code) {
+  switch (code) {
+    case updater::EV_SERIAL_DATA:
+      Receive();
+      return true;
+    case updater::EV_BL_ERASING:
+      Prepare();
+      return true;
+    case updater::EV_BL_WAITING:
+      BeginDownload();
+      return true;
+    case updater::EV_BL_SEND_PIECE:
+      // While a refused piece waits for its retry, the step queued ahead of
+      // it has nothing to do: the retry sends it.
+      if (!retryTimer_->Enabled()) SendPiece();
+      return true;
+    case updater::EV_BL_PROGRAMMED:
+      Succeed();
+      return true;
+    case updater::EV_BL_DEFECT:
+      ctx_.output.Log(ctx_.output.Pick(basic::kTransmitError));
+      Abort();
+      return true;
+    case updater::RP_ABORT:
+      Abort();
+      return true;
+    default:
+      return false;
+  }
+}
+
+// --- receiving ------------------------------------------------------------------
+
+void TermProg::Receive() {
+  std::uint8_t* to = inbox_.MakeRoom();
+  const int n = ctx_.port.Read(to, static_cast<int>(BasicLoaderInbox::kReadSize));
+  if (n <= 0) return;
+  inbox_.Added(static_cast<std::size_t>(n));
+  if (!ended_) WatchSilence();
+  inbox_.Match([this](std::int32_t event) { ctx_.events.PostMessage(event); });
+}
+
+void TermProg::Prepare() {
+  ctx_.view.ClearLog();
+  ctx_.output.Log(ctx_.output.Pick(basic::kPreparing));
+}
+
+// --- the download -------------------------------------------------------------------
+
+void TermProg::BeginDownload() {
+  const char* name = ctx_.record.Reply208Byte == '0' ? kFileH : kFileL;
+  fileLetter_ = name == kFileH ? 'H' : 'L';
+  std::string_view refusal;
+  switch (LoadFile(name)) {
+    case Refusal::None:
+      break;
+    case Refusal::CannotOpen:
+      refusal = ctx_.output.Pick(basic::kCannotOpen);
+      break;
+    case Refusal::TooLarge:
+      refusal = ctx_.output.Pick(basic::kTooLarge);
+      break;
+    case Refusal::Empty:
+      refusal = ctx_.output.Pick(basic::kEmpty);
+      break;
+  }
+  if (!refusal.empty()) {
+    // Nothing has been sent: the instrument still waits for a whole file.
+    ShowBox(core::ReplaceAll(core::ReplaceAll(refusal, "FILE", name), "BYTES",
+                             std::to_string(kFileBytes)));
+    End(false);
+    return;
+  }
+  ctx_.view.SetProgressMax(100);
+  ctx_.output.Log(ctx_.output.Pick(basic::kProgramming));
+  sendPosition_ = 0;
+  writeError_ = false;
+  sending_ = true;
+  ctx_.view.SetStatusPanel(kStatusPanel, "");
+  ctx_.events.PostMessage(updater::EV_BL_SEND_PIECE);
+}
+
+// The file is read whole; one byte more than the download takes tells a file
+// that would otherwise be sent cut short.
+TermProg::Refusal TermProg::LoadFile(const char* name) {
+  file_.clear();
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+      std::fopen(ResolvePath(ctx_.config.workDir, name).c_str(), "rb"), &std::fclose);
+  if (!file) return Refusal::CannotOpen;
+  file_.resize(kFileBytes + 1);
+  file_.resize(std::fread(file_.data(), 1, file_.size(), file.get()));
+  if (file_.size() > kFileBytes) {
+    file_.clear();
+    return Refusal::TooLarge;
+  }
+  return file_.empty() ? Refusal::Empty : Refusal::None;
+}
+
+void TermProg::SendPiece() {
+  if (stop_ || !sending_) return;
+  const bool last = sendPosition_ + kPieceBytes > file_.size();
+  const std::size_t piece = last ? file_.size() - sendPosition_ : kPieceBytes;
+  if (piece == 0) {
+    sending_ = false;  // the whole file is with the port
+    return;
+  }
+  // The next step is queued before this piece is written, so that it is
+  // tried as soon as the writer has put this one on the line.
+  if (!last) ctx_.events.PostMessage(updater::EV_BL_SEND_PIECE);
+  const int result = line_->WriteAsync(file_.data() + sendPosition_, static_cast<int>(piece));
+  if (result > 0) {
+    Taken(piece);
+    if (last) sending_ = false;
+  } else if (result == DownloadLine::kBusy) {
+    retryTimer_->SetEnabled(true);
+  } else if (result == DownloadLine::kWriteError) {
+    writeError_ = true;
+  }
+  ReportPieceProgress();
+  // After a short write nobody knows what reached the instrument; a port that
+  // takes nothing at all is gone. Either way the download cannot go on.
+  if (writeError_) {
+    Abort();
+  } else if (result == 0 || result == DownloadLine::kClosed) {
+    LoseConnection();
+  }
+}
+
+void TermProg::Taken(std::size_t piece) {
+  sendPosition_ += piece;
+  WatchSilence();
+}
+
+void TermProg::ReportPieceProgress() {
+  const float progress =
+      static_cast<float>(sendPosition_) / static_cast<float>(file_.size()) * 100.0f;
+  ctx_.view.SetProgress(static_cast<int>(progress));
+  const char status[] = {fileLetter_, writeError_ ? 'T' : ' ', ' ', '\0'};
+  ctx_.output.ReportProgress(status, progress);
+}
+
+void TermProg::RetryPiece() {
+  retryTimer_->SetEnabled(false);
+  ctx_.events.PostMessage(updater::EV_BL_SEND_PIECE);
+  ctx_.processEvents();
+}
+
+// --- the end ----------------------------------------------------------------------
+
+void TermProg::Succeed() {
+  ctx_.view.ClearLog();
+  ctx_.output.Log(ctx_.output.Pick(basic::kSucceeded));
+  ctx_.view.Beep();
+  ctx_.output.ReportProgress("", kSuccessProgress);
+  End(true);
+}
+
+void TermProg::LoseConnection() {
+  ctx_.output.Log(ConnectionLostText(ctx_.port.Describe(), ctx_.language));
+  Abort();
+}
+
+void TermProg::Abort() {
+  ctx_.output.Log(ctx_.output.Pick(basic::kAborted));
+  Stop();
+  End(false);
+}
+
+void TermProg::End(bool succeeded) {
+  ended_ = true;
+  silenceTimer_->SetEnabled(false);
+  if (ctx_.downloadEnded) ctx_.downloadEnded(succeeded);
+}
+
+// --- silence ------------------------------------------------------------------------
+
+void TermProg::WatchSilence() { silenceTimer_->SetEnabled(true); }
+
+void TermProg::Silent() {
+  silenceTimer_->SetEnabled(false);
+  core::FixedText<16> seconds;
+  seconds.Format("%ld", static_cast<long>(kSilenceMs / 1000));
+  ctx_.output.Log(core::ReplaceAll(ctx_.output.Pick(basic::kSilent), "SECONDS", seconds.c_str()));
+  if (ctx_.downloadEnded) ctx_.downloadEnded(false);
+}
+
+void TermProg::ShowBox(std::string_view text) {
+  ctx_.view.MessageBox(text, ctx_.output.Pick(basic::kBoxCaption), updater::BoxIcon::None,
+                       updater::BoxButtons::Ok);
+}
+
+std::unique_ptr<BackgroundLoader> StartTermProg(const LoaderContext& context) {
+  auto download = std::make_unique<TermProg>(
+      context, std::make_unique<ComPortDownloadLine>(context.portObject));
+  download->Start();
+  return download;
+}
+
+}  // namespace loaders
