@@ -11,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const fuzz::InputFile file("Update.ini");
-  const std::optional<updater::ConfigLines> lines = updater::LoadConfigLines(file.Write(data, size));
+  const std::optional<updater::ConfigLines> lines =
+      updater::LoadConfigLines(file.Write(data, size));
   if (!lines) return 0;
   updater::SettingsProblems problems;
   const updater::UpdateSettings settings = updater::ParseUpdateSettings(*lines, problems);

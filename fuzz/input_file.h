@@ -14,7 +14,8 @@ namespace fuzz {
 class InputFile {
  public:
   explicit InputFile(const std::string& name)
-      : directory_(std::filesystem::temp_directory_path() / ("updater-fuzz-" + std::to_string(::getpid()))),
+      : directory_(std::filesystem::temp_directory_path() /
+                   ("updater-fuzz-" + std::to_string(::getpid()))),
         path_((std::filesystem::create_directories(directory_), directory_ / name).string()) {}
   ~InputFile() { std::filesystem::remove_all(directory_); }
 

@@ -1,9 +1,9 @@
 // The instrument's replies as they arrive: the input cut into reads of varying
 // size (each read's size and port taken from the input itself), the events
 // delivered after each read.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <string_view>
 

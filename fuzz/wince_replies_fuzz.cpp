@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Reply texts reach the loader zero-terminated.
   const std::string reply(reinterpret_cast<const char*>(data), size);
   loaders::wince::AsksForResend(reply.c_str());
-  for (int language = 0; language < 2; ++language) loaders::wince::RefusalMessage(reply, "WINCEAPP.EXE", language);
+  for (int language = 0; language < 2; ++language)
+    loaders::wince::RefusalMessage(reply, "WINCEAPP.EXE", language);
   return 0;
 }
