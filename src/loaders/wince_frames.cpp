@@ -1,6 +1,7 @@
 #include "loaders/wince_frames.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace loaders::wince {
@@ -79,6 +80,14 @@ std::uint32_t DosDateTime(const std::tm& local) {
   const int seconds = std::min(local.tm_sec, 59);  // a leap second stays in its minute
   const auto time = static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | seconds / 2);
   return date << 16 | time;
+}
+
+bool AsksForResend(const char* reply) {
+  char* end = nullptr;
+  const long value = std::strtol(reply, &end, 10);
+  if (end == reply) return false;
+  while (*end == ' ') ++end;
+  return *end == '\0' && value == 2;
 }
 
 }  // namespace loaders::wince

@@ -58,4 +58,9 @@ CommandText RateCommand(serial::BaudTag baud);
 /// Times before 1980 or after 2107 are held at the nearest end of the range.
 std::uint32_t DosDateTime(const std::tm& local);
 
+/// Reply 261 asks for the last block again when its text is the number 2
+/// (leading white space and trailing blanks allowed); any other text gives
+/// the file up.
+bool AsksForResend(const char* reply);
+
 }  // namespace loaders::wince

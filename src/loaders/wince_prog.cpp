@@ -1,7 +1,6 @@
 #include "loaders/wince_prog.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <span>
 
 #include "platform/files.h"
@@ -14,15 +13,6 @@ namespace {
 constexpr long kRateChangePauseMs = 2000;
 /// The pause at the end of a run, before the port is handed back.
 constexpr long kEndPauseMs = 500;
-
-/// Reply 261 with the number 2 asks for the last block again.
-bool AsksForResend(const char* text) {
-  char* end = nullptr;
-  const long value = std::strtol(text, &end, 10);
-  if (end == text) return false;
-  while (*end == ' ') ++end;
-  return *end == '\0' && value == 2;
-}
 
 }  // namespace
 
@@ -139,7 +129,7 @@ void TWinCEProg::Acknowledged() {
 }
 
 void TWinCEProg::BlockReply(const char* text) {
-  if (!AsksForResend(text)) {
+  if (!wince::AsksForResend(text)) {
     FailWith(wince::RefusalMessage(text, fileName_, ctx_.language));
     return;
   }

@@ -1,5 +1,6 @@
 // The WinCE transfer's wire texts: the check character, the data frame, the
-// file header, the rate command and the DOS stamp, as known-answer tables.
+// file header, the rate command, the DOS stamp and the reading of reply 261,
+// as known-answer tables.
 #include "loaders/wince_frames.h"
 
 #include <gtest/gtest.h>
@@ -69,7 +70,8 @@ TEST(WinCEHeader, OverwritingFormByForceOrAnOldStartUpProgram) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
-    EXPECT_EQ(HeaderCommand("MAIN.EXE", 1483695549u, 4500, c.force, c.thirdVersion).view(), c.expected);
+    EXPECT_EQ(HeaderCommand("MAIN.EXE", 1483695549u, 4500, c.force, c.thirdVersion).view(),
+              c.expected);
   }
 }
 
@@ -86,8 +88,8 @@ TEST(WinCERate, EveryLineCodeHasItsRate) {
     const char* expected;
   };
   const Case cases[] = {
-      {serial::B__1200, "A.1300#1200\r\n"},     {serial::B__4800, "A.1300#4800\r\n"},
-      {serial::B__9600, "A.1300#9600\r\n"},     {serial::B_38400, "A.1300#38400\r\n"},
+      {serial::B__1200, "A.1300#1200\r\n"},       {serial::B__4800, "A.1300#4800\r\n"},
+      {serial::B__9600, "A.1300#9600\r\n"},       {serial::B_38400, "A.1300#38400\r\n"},
       {serial::kBaud115200, "A.1300#115200\r\n"}, {serial::B128000, "A.1300#128000\r\n"},
       {serial::B256000, "A.1300#256000\r\n"},
   };
@@ -101,7 +103,8 @@ TEST(WinCEStamp, PackedDosDateAndTime) {
   };
   const Case cases[] = {
       {2024, 3, 15, 13, 45, 58, (44u << 9 | 3 << 5 | 15) << 16 | (13u << 11 | 45 << 5 | 29)},
-      {2024, 3, 15, 13, 45, 59, (44u << 9 | 3 << 5 | 15) << 16 | (13u << 11 | 45 << 5 | 29)},  // two-second steps
+      {2024, 3, 15, 13, 45, 59,
+       (44u << 9 | 3 << 5 | 15) << 16 | (13u << 11 | 45 << 5 | 29)},  // two-second steps
       {1980, 1, 1, 0, 0, 0, (1u << 5 | 1) << 16},
       {1975, 6, 1, 12, 0, 0, (1u << 5 | 1) << 16},  // before the DOS epoch
       {2110, 6, 1, 12, 0, 0, (127u << 9 | 12 << 5 | 31) << 16 | (23u << 11 | 59 << 5 | 29)},
@@ -116,6 +119,30 @@ TEST(WinCEStamp, PackedDosDateAndTime) {
     local.tm_sec = c.second;
     EXPECT_EQ(DosDateTime(local), c.expected) << c.year << "-" << c.month << "-" << c.day;
   }
+}
+
+// Only the number 2 asks for the block again; anything else, a garbled text
+// included, gives the file up.
+TEST(WinCEReply, OnlyTheNumberTwoAsksForAResend) {
+  struct Case {
+    const char* reply;
+    bool resend;
+  };
+  const Case cases[] = {
+      {"2", true},
+      {" 2", true},
+      {"2  ", true},
+      {"02", true},
+      {"1", false},
+      {"", false},
+      {"2x", false},
+      {"22", false},
+      {"-2", false},
+      {"2\t", false},
+      {"99999999999999999999", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(AsksForResend(c.reply), c.resend) << "\"" << c.reply << "\"";
 }
 
 }  // namespace
