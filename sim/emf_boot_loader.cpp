@@ -52,7 +52,6 @@ EmfBootLoader::EmfBootLoader(Host& host, EmfMemory& memory, const EmfConfig& con
 
 void EmfBootLoader::Receive(std::uint8_t byte) {
   if (!platform::TickReached(clock_.Now(), readyAt_)) return;  // still starting
-  if (config_.paceReception) owedNanos_ += (1 + 8 + line_.stopBits) * 1'000'000'000ull / line_.baud;
   if (transfer_) return ReceiveTransferByte(byte);
   if (pending_ != nullptr) return ReceiveConfirmationByte(byte);
   ReceiveCommandByte(byte);
@@ -103,7 +102,7 @@ void EmfBootLoader::HandleLine(std::string_view text) {
   if (text != "A.2051") return Reply("?");
   const FaultKind fault = host_.Fault("2051");
   if (fault == FaultKind::kSilence || fault == FaultKind::kNoAck) return;
-  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(8), WireDelay());
+  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(8));
   if (fault == FaultKind::kNak || fault == FaultKind::kRefuse) return Reply("?");
   Reply("I.251#" + config_.bootLoaderVersion);
 }
@@ -124,7 +123,7 @@ void EmfBootLoader::ReportCrc() {
   std::uint16_t crc = ReceivedImageCrc(memory_);
   const FaultKind fault = host_.Fault("crc-reply");
   if (fault == FaultKind::kSilence || fault == FaultKind::kNoAck) return;
-  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(8), WireDelay());
+  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(8));
   if (fault == FaultKind::kNak || fault == FaultKind::kRefuse) return Reply("?");
   if (fault == FaultKind::kCorrupt) crc ^= 0x0001;
   core::FixedText<16> text;
@@ -166,7 +165,7 @@ void EmfBootLoader::TakeBlock() {
   ++host_.State().counters.programs;
   host_.Changed();
   if (fault == FaultKind::kNoAck) return;
-  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(4), WireDelay());
+  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(4));
   SendByte(kAck);
 }
 
@@ -179,27 +178,19 @@ void EmfBootLoader::EndTransfer() {
   EndEmfTransfer(memory_);
   host_.Changed();
   if (fault == FaultKind::kNoAck) return;
-  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(4), WireDelay());
+  if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(4));
   SendByte(kAck);
-}
-
-// The whole milliseconds of wire time owed; the rest is carried to the next
-// answer, so that the delays add up to the bytes' wire time.
-SimTick EmfBootLoader::WireDelay() {
-  const auto ms = static_cast<SimTick>(owedNanos_ / 1'000'000);
-  owedNanos_ %= 1'000'000;
-  return ms;
 }
 
 void EmfBootLoader::Reply(std::string_view text) {
   std::string line(text);
   line += "\r\n";
-  host_.SendText(line, WireDelay());
+  host_.SendText(line);
 }
 
 void EmfBootLoader::SendByte(std::uint8_t byte) {
   if (byte == kAck) ++host_.State().counters.acks;
-  host_.Send(std::span(&byte, 1), WireDelay());
+  host_.Send(std::span(&byte, 1));
 }
 
 void EmfBootLoader::Refuse(std::uint8_t answer) {

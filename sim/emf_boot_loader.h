@@ -49,7 +49,6 @@ class EmfBootLoader final : public Protocol {
   void TakeBlock();
   void EndTransfer();
 
-  SimTick WireDelay();
   void Reply(std::string_view text);
   void SendByte(std::uint8_t byte);
   void Refuse(std::uint8_t answer);
@@ -66,7 +65,6 @@ class EmfBootLoader final : public Protocol {
   std::size_t confirmed_ = 0;               // characters of the confirmation line received
   std::optional<XmodemReceiver> transfer_;  // a transfer is running
   bool transferEnded_ = false;              // the last transfer ended with EOT
-  std::uint64_t owedNanos_ = 0;             // wire time of the bytes received and not answered yet
 };
 
 }  // namespace sim

@@ -20,9 +20,6 @@ struct EmfConfig {
   /// From the firmware's answer to an entry command until the boot loader
   /// listens; what arrives meanwhile is lost.
   std::uint32_t startMs = 1000;
-  /// --pace: the boot loader answers only once the bytes it answers could
-  /// have crossed the line (a block takes its wire time before its ACK).
-  bool paceReception = false;
 };
 
 }  // namespace sim

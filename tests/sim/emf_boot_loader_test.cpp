@@ -247,21 +247,6 @@ INSTANTIATE_TEST_SUITE_P(Table, ImageSizes,
                          ::testing::Values(SizeCase{100, 1, 122}, SizeCase{250, 3, 378},
                                            SizeCase{300, 3, 378}, SizeCase{506, 5, 634}));
 
-TEST(EmfBootLoader, PacedAnswersWaitForTheWireTimeOfWhatTheyAnswer) {
-  InstrumentConfig config = Bench::Preset("emf");
-  config.emf->paceReception = true;
-  Bench bench(std::move(config));
-  ASSERT_EQ(bench.Text("A.1250#7\r\n"), "A.1250\r\n");
-  bench.RunFor(kStartMs);
-  const Bytes padded = PaddedEmfImage(Firmware("1.10", 0x2000));
-  const platform::Tick start = bench.Clock().Now();
-  ASSERT_EQ(bench.Exchange("u"), Bytes{kCrcRequest});
-  for (const Bytes& block : XmodemBlocks(padded)) ASSERT_EQ(bench.Exchange(block), kAckByte);
-  // 8N2 at 115200 bit/s: 11 bits a character.
-  const double wireMs = (1 + padded.size() / kXmodemData * 133) * 11 * 1000.0 / 115200;
-  EXPECT_NEAR(bench.Clock().Now() - start, wireMs, 1.0);
-}
-
 TEST(EmfBootLoader, RefusesWhatIsNotACommandOrBeforeATransfer) {
   EmfBench bench;
   bench.Enter("A.1250#7\r\n", "A.1250\r\n");
