@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kReadChunk = 4096;
 // Bytes a paced flow-controlled protocol lets wait ahead of the line.
 constexpr std::size_t kPacedReadChunk = 64;
+// While a stream crosses the line in either direction, its bytes are handed
+// on in steps of at most this long instead of a wake-up per byte.
 constexpr auto kFeedStep = std::chrono::milliseconds(2);
 constexpr auto kIdleWait = std::chrono::seconds(1);
 constexpr std::size_t kMaxActionLength = 64;  // longer lines are cut (and then not understood)
@@ -87,10 +89,7 @@ std::optional<Server::RealTime> Server::NextFeed() const {
   return std::min(lineFree_, next + kFeedStep);
 }
 
-std::chrono::nanoseconds Server::ReadCharTime() const {
-  return std::chrono::nanoseconds(
-      static_cast<std::int64_t>(instrument_.Line().CharMicros() * 1000.0 / options_.timeScale));
-}
+std::chrono::nanoseconds Server::ReadCharTime() const { return CharTime(instrument_.Line()); }
 
 // How many bytes may be read now: all there are, unless a flow-controlled
 // protocol is paced: then no more than a small buffer ahead of the line, and
@@ -116,15 +115,17 @@ bool Server::WriteChunk(OutputChunk& chunk) {
     // The other side listens at another rate: what arrives there is noise.
     chunk.bytes = GarbageBytes(chunk.bytes.size());
   }
+  const auto charTime = CharTime(chunk.line);
   while (chunkSent_ < chunk.bytes.size()) {
     std::size_t count = chunk.bytes.size() - chunkSent_;
     if (options_.pace) {
+      // A chunk on an idle line leaves at once; within a chunk, every byte
+      // whose time has come goes in one write, as a receiver's FIFO hands
+      // them on together.
       const RealTime now = std::chrono::steady_clock::now();
+      if (chunkSent_ == 0 && nextByte_ < now) nextByte_ = now;
       if (now < nextByte_) return true;
-      count = 1;
-      const auto charTime = std::chrono::nanoseconds(
-          static_cast<std::int64_t>(chunk.line.CharMicros() * 1000.0 / options_.timeScale));
-      nextByte_ = std::max(now, nextByte_) + charTime;
+      count = std::min(count, static_cast<std::size_t>((now - nextByte_) / charTime) + 1);
     }
     const long n = pty_.Write(std::span(chunk.bytes).subspan(chunkSent_, count));
     if (n < 0) return false;
@@ -133,8 +134,13 @@ bool Server::WriteChunk(OutputChunk& chunk) {
       return true;
     }
     chunkSent_ += static_cast<std::size_t>(n);
+    if (options_.pace) nextByte_ += charTime * n;
   }
   return true;
+}
+
+std::chrono::nanoseconds Server::CharTime(const LineSettings& line) const {
+  return std::chrono::nanoseconds(static_cast<std::int64_t>(line.CharMicros() * 1000.0 / options_.timeScale));
 }
 
 void Server::UpdateDump(bool force) {
@@ -156,9 +162,15 @@ bool Server::WaitForWork() {
   if (!output.empty() && !blocked_) {
     until(output.front().due);
     if (options_.pace && platform::TickReached(now, output.front().due)) {
-      wait = std::min(wait, std::max(std::chrono::nanoseconds(0),
-                                     std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                         nextByte_ - std::chrono::steady_clock::now())));
+      // The next bytes of the chunk: when the last is due, but no later than
+      // a step after the next, so that a long reply goes out in steps.
+      const OutputChunk& chunk = output.front();
+      const auto charTime = CharTime(chunk.line);
+      const auto left = static_cast<long>(chunk.bytes.size() - chunkSent_);
+      const RealTime next = chunkSent_ == 0 ? nextByte_
+                                            : std::min(nextByte_ + charTime * (left - 1), nextByte_ + kFeedStep);
+      wait = std::min(wait, std::max(std::chrono::nanoseconds(0), std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                                      next - std::chrono::steady_clock::now())));
     }
   }
   if (const auto deadline = instrument_.Deadline()) until(*deadline);

@@ -60,6 +60,7 @@ class Server {
   void FeedDue();
   std::optional<RealTime> NextFeed() const;
   std::chrono::nanoseconds ReadCharTime() const;
+  std::chrono::nanoseconds CharTime(const LineSettings& line) const;
   std::size_t ReadRoom() const;
   bool WriteDue();
   bool WriteChunk(OutputChunk& chunk);
