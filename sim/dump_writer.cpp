@@ -79,7 +79,8 @@ std::string StateJson(const Instrument& instrument) {
   out += "  \"counters\": {\"frames\": " + std::to_string(n.frames) + ", \"acks\": " + std::to_string(n.acks) +
          ", \"naks\": " + std::to_string(n.naks) + ", \"erases\": " + std::to_string(n.erases) +
          ", \"programs\": " + std::to_string(n.programs) + ", \"bad_frames\": " + std::to_string(n.badFrames) +
-         ", \"garbled_bytes\": " + std::to_string(n.garbledBytes) + "}\n}\n";
+         ", \"garbled_bytes\": " + std::to_string(n.garbledBytes) +
+         ", \"faults\": " + std::to_string(n.faults) + "}\n}\n";
   return out;
 }
 

@@ -11,7 +11,7 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 8> kKinds{{
+constexpr std::array<KindName, 9> kKinds{{
     {"nak", FaultKind::kNak},
     {"noack", FaultKind::kNoAck},
     {"badsum", FaultKind::kBadSum},
@@ -20,6 +20,7 @@ constexpr std::array<KindName, 8> kKinds{{
     {"silence", FaultKind::kSilence},
     {"refuse", FaultKind::kRefuse},
     {"abort", FaultKind::kAbort},
+    {"unplug", FaultKind::kUnplug},
 }};
 
 std::optional<FaultKind> KindFromName(std::string_view name) {
@@ -70,11 +71,23 @@ FaultKind FaultPlan::Next(std::string_view target) {
   for (const FaultSpec& recipe : specs_) {
     if (recipe.target != key) continue;
     if (occurrence == recipe.occurrence || (recipe.repeat && occurrence > recipe.occurrence)) {
+      ++fired_;
+      if (recipe.kind == FaultKind::kUnplug) {
+        unplugged_ = true;
+        silenced_ = true;
+        return FaultKind::kSilence;
+      }
       if (recipe.kind == FaultKind::kSilence) silenced_ = true;
       return recipe.kind;
     }
   }
   return FaultKind::kNone;
+}
+
+void FaultPlan::Clear() {
+  specs_.clear();
+  silenced_ = false;
+  unplugged_ = false;
 }
 
 std::vector<std::uint8_t> GarbageBytes(std::size_t count) {

@@ -3,6 +3,7 @@
 //
 // A fault is written KIND:TARGET[@N][+]:
 //   KIND    nak | noack | badsum | corrupt | garbage | silence | refuse | abort
+//           | unplug
 //   TARGET  a boot-loader command (sync, password, version, baud, erase,
 //           mass-erase, offset, rx, tx, loadpc), a WinCE data frame (frame)
 //           or a text command number (2001, or written as A.2001)
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -29,6 +31,7 @@ enum class FaultKind : std::uint8_t {
   kSilence,  ///< from here on nothing is answered any more (cable unplugged)
   kRefuse,   ///< a text command answered with a "?" line
   kAbort,    ///< the instrument gives up with reply 2 (Basic-Loader)
+  kUnplug,   ///< the port itself goes away (a USB adapter pulled): silence, and the line is closed
 };
 
 struct FaultSpec {
@@ -47,15 +50,24 @@ class FaultPlan {
 
   /// Counts one occurrence of `target` and returns the fault planned for it
   /// (kNone when none). Once a silence fault has fired, every later call
-  /// returns kSilence.
+  /// returns kSilence. An unplug fault is returned as kSilence to the
+  /// handler; the line's owner learns of it through TakeUnplug().
   FaultKind Next(std::string_view target);
 
   bool Silenced() const { return silenced_; }
+  /// How many times a planned fault has fired (the silence that follows one not counted).
+  std::uint32_t Fired() const { return fired_; }
+  /// True once after an unplug fault has fired.
+  bool TakeUnplug() { return std::exchange(unplugged_, false); }
+  /// The faults are over: no rule fires any more and the silence ends.
+  void Clear();
 
  private:
   std::vector<FaultSpec> specs_;
   std::map<std::string, std::uint32_t, std::less<>> counts_;
   bool silenced_ = false;
+  bool unplugged_ = false;
+  std::uint32_t fired_ = 0;
 };
 
 /// Line noise as a wrong baud rate produces it: `count` bytes that never form

@@ -76,6 +76,13 @@ void Instrument::PowerCycle(bool bootKeyHeld) {
 
 Instrument::~Instrument() = default;
 
+FaultKind Instrument::Fault(std::string_view target) {
+  const FaultKind fault = faults_.Next(target);
+  if (faults_.Fired() != state_.counters.faults) stateChanged_ = true;
+  state_.counters.faults = faults_.Fired();
+  return fault;
+}
+
 const FlashModel& Instrument::Memory(int component) const { return component == 1 && sensor_ ? *sensor_ : *main_; }
 FlashModel& Instrument::MemoryOf(int component) { return component == 1 && sensor_ ? *sensor_ : *main_; }
 

@@ -53,6 +53,11 @@ class Instrument final : private Host {
   /// power-on (its firmware, or its boot loader when the flash holds none).
   void PowerCycle(bool bootKeyHeld);
 
+  /// True once after the port was pulled out (an unplug fault).
+  bool TakeUnplugged() { return faults_.TakeUnplug(); }
+  /// The faults end (the cable is back): no planned fault fires any more.
+  void ClearFaults() { faults_.Clear(); }
+
   /// Output waiting to leave, oldest first; the caller pops what it has sent.
   std::deque<OutputChunk>& Output() { return output_; }
 
@@ -75,7 +80,7 @@ class Instrument final : private Host {
  private:
   // Host
   void Send(std::span<const std::uint8_t> bytes, SimTick delayMs) override;
-  FaultKind Fault(std::string_view target) override { return faults_.Next(target); }
+  FaultKind Fault(std::string_view target) override;
   SimState& State() override { return state_; }
   void Changed() override { stateChanged_ = true; }
   void EnterBootLoader(int component) override;

@@ -33,19 +33,6 @@ bool InstallStopSignals() {
          ::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 }
 
-// Replaces a symbolic link left behind by an earlier run, but never a file.
-bool MakeLink(const std::string& link, const std::string& target) {
-  struct stat existing {};
-  if (::lstat(link.c_str(), &existing) == 0) {
-    if (!S_ISLNK(existing.st_mode)) {
-      errno = EEXIST;
-      return false;
-    }
-    ::unlink(link.c_str());
-  }
-  return ::symlink(target.c_str(), link.c_str()) == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,7 +64,7 @@ int main(int argc, char** argv) {
     }
     dump = std::make_unique<sim::DumpWriter>(options->dumpDir);
   }
-  if (!options->link.empty() && !MakeLink(options->link, pty.SlavePath())) {
+  if (!options->link.empty() && !pty.Link(options->link)) {
     std::perror("instrument-sim: --link");
     return 1;
   }
@@ -86,7 +73,8 @@ int main(int argc, char** argv) {
   std::printf("PTY %s\n", pty.SlavePath().c_str());
   std::fflush(stdout);
   sim::Server server(pty, instrument, *clock,
-                     {options->pace, options->timeScale, dump.get(), stopPipe[0], STDIN_FILENO, STDOUT_FILENO});
+                     {options->pace, options->timeScale, dump.get(), stopPipe[0], STDIN_FILENO, STDOUT_FILENO,
+                      options->link.empty() ? nullptr : options->link.c_str()});
   const int result = server.Run();
   if (!options->link.empty()) ::unlink(options->link.c_str());
   return result;

@@ -67,7 +67,7 @@ std::string UsageText() {
   for (std::size_t i = 0; i + 1 < help.size(); i += 2) {
     text += "  " + std::string(help[i]) + ": " + std::string(help[i + 1]) + "\n";
   }
-  text += "faults: KIND:TARGET[@N][+], KIND nak|noack|badsum|corrupt|garbage|silence|refuse|abort\n";
+  text += "faults: KIND:TARGET[@N][+], KIND nak|noack|badsum|corrupt|garbage|silence|refuse|abort|unplug\n";
   return text;
 }
 

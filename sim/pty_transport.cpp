@@ -1,6 +1,7 @@
 #include "sim/pty_transport.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,12 +30,29 @@ std::string Errno(const char* what) { return std::string(what) + ": " + std::str
 
 }  // namespace
 
-PtyTransport::~PtyTransport() {
+PtyTransport::~PtyTransport() { Close(); }
+
+void PtyTransport::Close() {
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);
+  slave_ = -1;
+  master_ = -1;
+}
+
+bool PtyTransport::Link(const std::string& path) const {
+  struct stat existing {};
+  if (::lstat(path.c_str(), &existing) == 0) {
+    if (!S_ISLNK(existing.st_mode)) {
+      errno = EEXIST;
+      return false;
+    }
+    ::unlink(path.c_str());
+  }
+  return ::symlink(slavePath_.c_str(), path.c_str()) == 0;
 }
 
 std::string PtyTransport::Open() {
+  Close();
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0) return Errno("posix_openpt");
   if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return Errno("grantpt/unlockpt");

@@ -23,8 +23,16 @@ class PtyTransport {
   PtyTransport(const PtyTransport&) = delete;
   PtyTransport& operator=(const PtyTransport&) = delete;
 
-  /// Opens the pair. Returns an empty text on success, else the reason.
+  /// Opens the pair (a new one, with a new slave path, when one was open).
+  /// Returns an empty text on success, else the reason.
   std::string Open();
+  /// Closes both ends: the other side's descriptor is hung up, as when a USB
+  /// adapter is pulled out.
+  void Close();
+  bool IsOpen() const { return master_ >= 0; }
+  /// Points the symbolic link `path` at the slave, replacing a link (never a
+  /// file) left there before. False with errno set when that fails.
+  bool Link(const std::string& path) const;
 
   const std::string& SlavePath() const { return slavePath_; }
   int MasterFd() const { return master_; }

@@ -33,6 +33,7 @@ int Server::Run() {
     if (!WaitForWork()) return 1;
     if (!ReadLine()) return 1;
     instrument_.Poll();
+    if (instrument_.TakeUnplugged()) Unplug();
     if (!WriteDue()) return 1;
     UpdateDump(false);
   }
@@ -41,6 +42,7 @@ int Server::Run() {
 }
 
 bool Server::ReadLine() {
+  if (!pty_.IsOpen()) return true;
   std::array<std::uint8_t, kReadChunk> buffer;
   for (std::size_t room = ReadRoom(); room > 0; room = ReadRoom()) {
     const long n = pty_.Read(std::span(buffer).first(room));
@@ -101,6 +103,7 @@ std::size_t Server::ReadRoom() const {
 
 bool Server::WriteDue() {
   auto& output = instrument_.Output();
+  if (!pty_.IsOpen()) output.clear();  // nobody there to hear it
   while (!output.empty() && !blocked_ && platform::TickReached(clock_.Now(), output.front().due)) {
     if (!WriteChunk(output.front())) return false;
     if (chunkSent_ < output.front().bytes.size()) return true;  // paced or blocked: later
@@ -216,18 +219,45 @@ void Server::ReadInput() {
 void Server::CarryOut(std::string_view action) {
   if (!action.empty() && action.back() == '\r') action.remove_suffix(1);
   if (action.empty()) return;
-  if (action != "power-cycle" && action != "power-cycle boot-key") {
+  if (action == "clear-faults") {
+    instrument_.ClearFaults();
+    if (!pty_.IsOpen() && !Replug()) return;
+  } else if (action == "power-cycle" || action == "power-cycle boot-key") {
+    instrument_.PowerCycle(action != "power-cycle");
+    chunkSent_ = 0;  // the chunk being sent went with the power
+    inbound_.clear();  // and so did what was still on its way in
+    inboundBytes_ = 0;
+    blocked_ = false;
+  } else {
     std::fprintf(stderr, "instrument-sim: unknown action: %.*s\n", static_cast<int>(action.size()), action.data());
     return;
   }
-  instrument_.PowerCycle(action != "power-cycle");
-  chunkSent_ = 0;  // the chunk being sent went with the power
-  inbound_.clear();  // and so did what was still on its way in
-  inboundBytes_ = 0;
-  blocked_ = false;
   if (options_.reportFd < 0) return;
   const std::string done = "done " + std::string(action) + "\n";
   [[maybe_unused]] const ssize_t written = ::write(options_.reportFd, done.data(), done.size());
+}
+
+// The port is pulled out: the updater's descriptor hangs up, and what was
+// on its way in either direction is lost.
+void Server::Unplug() {
+  pty_.Close();
+  instrument_.Output().clear();
+  chunkSent_ = 0;
+  inbound_.clear();
+  inboundBytes_ = 0;
+  blocked_ = false;
+}
+
+bool Server::Replug() {
+  if (const std::string failure = pty_.Open(); !failure.empty()) {
+    std::fprintf(stderr, "instrument-sim: %s\n", failure.c_str());
+    return false;
+  }
+  if (options_.link != nullptr && !pty_.Link(options_.link)) {
+    std::perror("instrument-sim: --link");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace sim

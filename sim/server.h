@@ -10,7 +10,9 @@
 //
 // Operator actions arrive as lines on the input: "power-cycle" (the user
 // switches the instrument off and on) and "power-cycle boot-key" (the same
-// with the key held that starts the boot loader). Each is confirmed with
+// with the key held that starts the boot loader) and "clear-faults" (the
+// planned faults are over; a port that was pulled out is there again, as a
+// new pty that the link points at). Each is confirmed with
 // "done ACTION" on the report descriptor; anything else is named on stderr.
 #include <chrono>
 #include <deque>
@@ -33,6 +35,7 @@ struct ServerOptions {
   int stopFd = -1;              ///< readable (or hung up): stop serving
   int inputFd = -1;             ///< operator actions, one a line; end of file stops serving (-1: not watched)
   int reportFd = -1;            ///< "done ACTION" lines for the actions carried out (-1: none)
+  const char* link = nullptr;   ///< kept pointing at the slave when the pty is opened anew (null: none)
 };
 
 class Server {
@@ -68,6 +71,8 @@ class Server {
   bool WaitForWork();
   void ReadInput();
   void CarryOut(std::string_view action);
+  void Unplug();
+  bool Replug();
 
   PtyTransport& pty_;
   Instrument& instrument_;

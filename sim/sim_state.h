@@ -16,6 +16,7 @@ struct SimCounters {
   std::uint32_t programs = 0;       ///< data blocks written to flash or RAM
   std::uint32_t badFrames = 0;      ///< frames refused for checksum, length or header
   std::uint32_t garbledBytes = 0;   ///< bytes received at a rate the instrument did not expect
+  std::uint32_t faults = 0;         ///< planned faults that fired (--fault)
 };
 
 /// A Lab data file as the instrument received it.

@@ -208,7 +208,10 @@ class PosixSerialPort final : public SerialPort {
         got += DropZeros(out + got, static_cast<std::size_t>(n));
         continue;
       }
-      if (n == 0) break;  // hang-up: nothing more will come
+      if (n == 0) {  // hang-up: nothing more will come
+        gone_ = true;
+        break;
+      }
       if (errno == EINTR) continue;
       if (errno != EAGAIN) {
         Fail(errno);
@@ -225,7 +228,10 @@ class PosixSerialPort final : public SerialPort {
       pollfd p{fd_, POLLIN, 0};
       const int r = ::poll(&p, 1, wait);
       if (r == 0) break;
-      if (r > 0 && !(p.revents & POLLIN)) break;  // hang-up or error without data
+      if (r > 0 && !(p.revents & POLLIN)) {  // hang-up or error without data
+        if (p.revents & POLLHUP) gone_ = true;
+        break;
+      }
     }
     return static_cast<long>(got);
   }
@@ -267,6 +273,7 @@ class PosixSerialPort final : public SerialPort {
         return result;
       }
       if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        if (p.revents & POLLHUP) gone_ = true;
         result.status = SerialWriteResult::Status::kBadCommand;
         return result;
       }
@@ -331,6 +338,8 @@ class PosixSerialPort final : public SerialPort {
   }
 
   void ClearBreak() override { ::ioctl(fd_, TIOCCBRK); }
+
+  bool Gone() const override { return gone_; }
 
   void ReportLineErrors(const LineErrors& errors) override {
     {
@@ -437,6 +446,7 @@ class PosixSerialPort final : public SerialPort {
   }
 
   bool Fail(int err) {
+    if (DeviceGone(err)) gone_ = true;
     SetLastError(ErrnoText(path_, err));
     return false;
   }
@@ -456,6 +466,7 @@ class PosixSerialPort final : public SerialPort {
 
   const int fd_;
   const std::string path_;
+  std::atomic<bool> gone_{false};
   int wakeFd_ = -1;
   int epollFd_ = -1;
   std::atomic<bool> discardNull_{false};

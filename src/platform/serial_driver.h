@@ -168,6 +168,10 @@ class SerialPort {
 
   /// Text of the last problem (for messages), empty when none.
   virtual std::string LastError() const = 0;
+  /// True once the device has gone away (a USB adapter pulled out, the far
+  /// end of a pseudo-terminal closed): an operation failed with EIO, ENXIO,
+  /// ENODEV or EPIPE, or the line was hung up. Safe from any thread.
+  virtual bool Gone() const = 0;
 };
 
 /// The driver: the port map and opening. Main thread only.

@@ -201,12 +201,14 @@ void TComPort::Configure(const V24ParameterTag& record) {
 }
 
 void TComPort::ApplySettings(const LineSettings& settings) {
+  inForce_ = settings;
   // The port stays usable with what the driver took; LastError says what not.
   if (!port_->SetLineSettings(settings)) lastError_ = port_->LastError();
   if (trace_ != nullptr) trace_->LineSet(PortLabel(openIndex_), settings);
 }
 
 void TComPort::Close() {
+  lost_ = false;
   if (!open_ || !port_) return;
   reader_->Stop();
   writer_->Stop();  // writes a pending asynchronous request first
@@ -221,6 +223,33 @@ void TComPort::Close() {
   writer_.reset();
   port_.reset();
   open_ = false;
+}
+
+bool TComPort::Reconnect() {
+  if (open_ && port_ && port_->Gone()) {
+    // Nothing can be written or restored on a device that is gone.
+    reader_->Stop();
+    writer_->Stop();
+    reader_.reset();
+    writer_.reset();
+    port_.reset();
+    open_ = false;
+    lost_ = true;
+  }
+  if (!lost_) return open_;
+  PortAccess access = PortAccess::kAbsent;
+  if (!TryOpen(openIndex_, access)) return false;
+  lost_ = false;
+  open_ = true;
+  lastError_.clear();
+  // The line goes back to what was in force when the device went away (the
+  // rate the search had found, say), not to the parameter set of the first
+  // opening; the old device's termios snapshot does not apply to the new one.
+  LineSettings inForce = inForce_;
+  inForce.native = {};
+  Configure(v24_.Fetch());
+  ApplySettings(inForce);
+  return true;
 }
 
 int TComPort::Handle() const { return port_ ? port_->Handle() : kInvalidHandle; }

@@ -112,6 +112,12 @@ class TComPort {
   /// discarding off) and closes the device. No effect when closed.
   void Close();
   bool IsOpen() const { return open_; }
+  /// When the device went away while the port was open (an adapter pulled
+  /// out), lets it go and tries to open the same port again with the
+  /// parameter set in force, as a user plugs the adapter back in before the
+  /// next attempt. Returns IsOpen() afterwards; a port that was never open,
+  /// or was closed by Close, stays as it is.
+  bool Reconnect();
   /// Handle of the open port, kInvalidHandle while closed.
   int Handle() const;
   /// Port index in use since Open, -1 while closed.
@@ -224,6 +230,8 @@ class TComPort {
   TDlgParameter v24Dialog_;
   std::unique_ptr<platform::SerialPort> port_;
   bool open_ = false;
+  bool lost_ = false;  // the device went away; Reconnect opens it again
+  LineSettings inForce_;  // the settings last applied
   bool streamOn_ = false;
   bool autoSearch_ = false;
   bool keinString_ = false;

@@ -128,6 +128,12 @@ void TPortTable::SendToAll(const char* data, int length) {
   for (serial::TComPort* port : table_) port->Write(data, length, false);
 }
 
+void TPortTable::ReconnectLost() {
+  for (serial::TComPort* port : table_) {
+    if (port != nullptr) port->Reconnect();
+  }
+}
+
 void TPortTable::Close() {
   for (serial::TComPort* port : table_) port->Close();
   table_.clear();

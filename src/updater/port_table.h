@@ -57,6 +57,9 @@ class TPortTable {
   /// table order, synchronously.
   void SendToAll(const char* data, int length);
 
+  /// Opens again every port whose device went away (TComPort::Reconnect).
+  void ReconnectLost();
+
   /// Closes every port, releases the port objects and empties the table.
   void Close();
   /// Closes every port and empties the table, keeping UpdateCom, so that

@@ -95,6 +95,7 @@ void TUpdateForm::ShowCatalogue() {
 }
 
 bool TUpdateForm::EnsurePortsOpen() {
+  ports_.ReconnectLost();
   if (ports_.OpenCount() > 0) return true;
   ports_.Reset();
   ports_.Scan();

@@ -36,30 +36,39 @@ inline void AwaitCommand(const updater::testing::TempInstallation& dump, const s
   }
 }
 
+/// One console session (--yes) of the installation at `install` with `port` as the only port.
+/// With a `terminal`, the session's input is that terminal: asked whether to start again, it
+/// answers from there.
+inline int RunConsoleOn(const std::string& port, const std::string& install, std::string& out,
+                        std::istream* terminal = nullptr) {
+  static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
+  updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
+  ConsoleOptions options;
+  options.console = true;
+  options.answers = Answers::Yes;
+  ::setenv("UPDATER_PORTS", port.c_str(), 1);
+  std::ostringstream text;
+  std::istringstream in;
+  const updater::Installation installation{install, install};
+  const int code = RunConsole(options, installation, {text, terminal ? *terminal : in, false, terminal != nullptr});
+  ::unsetenv("UPDATER_PORTS");
+  out = text.str();
+  return code;
+}
+
 /// Updates the `preset` instrument from examples/`preset` (changed by
 /// `change` first, when given), with the simulator's `faults`.
 inline void UpdateFromExample(ConsoleSimRun& run, const std::string& preset, const std::vector<std::string>& faults,
                               const std::string& lastCommand,
                               const std::function<void(const std::filesystem::path& install)>& change = {}) {
-  static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
-  updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   std::filesystem::copy(std::string(EXAMPLES_DIR) + "/" + preset, run.install.Path(),
                         std::filesystem::copy_options::recursive);
   if (change) change(run.install.Path());
   updater::testing::Simulator sim(run.dump.Path(), {}, faults, preset);
   if (sim.Pty().empty()) return;
-  ConsoleOptions options;
-  options.console = true;
-  options.answers = Answers::Yes;
-  ::setenv("UPDATER_PORTS", sim.Pty().c_str(), 1);
-  std::ostringstream out;
-  std::istringstream in;
-  const updater::Installation installation{run.install.Path(), run.install.Path()};
-  run.code = RunConsole(options, installation, {out, in, false, false});
-  ::unsetenv("UPDATER_PORTS");
+  run.code = RunConsoleOn(sim.Pty(), run.install.Path(), run.out);
   AwaitCommand(run.dump, lastCommand);
   sim.Stop();
-  run.out = out.str();
   run.state = run.dump.Read("state.json");
 }
 

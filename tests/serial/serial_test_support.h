@@ -258,6 +258,7 @@ class UartLikeDriver final : public platform::SerialDriver {
     void ClearBreak() override { inner_->ClearBreak(); }
     void ReportLineErrors(const platform::LineErrors& e) override { inner_->ReportLineErrors(e); }
     std::string LastError() const override { return inner_->LastError(); }
+    bool Gone() const override { return inner_->Gone(); }
 
    private:
     std::unique_ptr<platform::SerialPort> inner_;

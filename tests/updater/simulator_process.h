@@ -1,7 +1,8 @@
 #pragma once
 // Simulator: instrument-sim (the msp430-classic preset unless told) as a child process on
 // its own pseudo-terminal, with a dump directory and the given `--set` values;
-// its first output line names its pty, `faults` are its --fault rules. Its standard input stays open (the end
+// its first output line names its pty, `faults` are its --fault rules, and `link` (when given) is a
+// symbolic link that keeps pointing at the pty even when a new one replaces it. Its standard input stays open (the end
 // of its input would stop it) until Stop, which ends it by its process id.
 #include <fcntl.h>
 #include <poll.h>
@@ -22,7 +23,8 @@ namespace updater::testing {
 class Simulator {
  public:
   Simulator(const std::string& dumpDir, const std::vector<std::string>& settings,
-            const std::vector<std::string>& faults = {}, const std::string& preset = "msp430-classic") {
+            const std::vector<std::string>& faults = {}, const std::string& preset = "msp430-classic",
+            const std::string& link = "") {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -34,6 +36,10 @@ class Simulator {
     for (const std::string& setting : settings) {
       args.push_back("--set");
       args.push_back(setting);
+    }
+    if (!link.empty()) {
+      args.push_back("--link");
+      args.push_back(link);
     }
     for (const std::string& fault : faults) {
       args.push_back("--fault");

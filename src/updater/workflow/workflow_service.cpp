@@ -122,6 +122,8 @@ core::TEventRecord TWorkflow::RetryCallback(void* object, core::TEvents&, Event 
 core::TEventRecord TWorkflow::RetryOnOk(Event event) {
   if (event.Kind != core::EVT_CMD || event.Code != CMD_START) return event;
   form_.Events().Unsubscribe(RetryCallback, this);
+  // The user may have plugged a pulled adapter back in before pressing OK.
+  form_.EnsurePortsOpen();
   if (firstFileDone_) {
     Post(EV_MAIN_EXTERNAL);
   } else {

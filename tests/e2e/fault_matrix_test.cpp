@@ -1,0 +1,267 @@
+// Every programming family against every way the line can fail, as whole
+// console sessions (--yes) on the simulated instrument. A cell passes only
+// when the run either recovers (the instrument's memory holds exactly the
+// image and it reports the new version) or fails cleanly: the family's abort
+// text, and a second run without the fault, after the user has done what the
+// abort text says, updates the instrument; the session then gives the port
+// back with the settings it had. Success with wrong memory, a hang or a
+// crash fails.
+//
+// With FAULT_MATRIX_REPORT set, each cell appends a line to that file:
+// family, fault, outcome, seconds to the end of the first run, the last
+// message of the first run (scripts/reliability makes docs/reliability.md).
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <istream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "console_sim_run.h"
+
+namespace console {
+namespace {
+
+const bool kFastClock = ::setenv("UPDATER_TIME_SCALE", "20", 1) == 0;
+
+enum Fault { kNakOnce, kNakPastRetries, kBadChecksum, kCorruptReadBack, kGarbage, kSilence, kPortLost, kFaults };
+
+constexpr std::array<const char*, kFaults> kFaultNames{"NakOnce",  "NakPastRetries", "BadChecksum", "CorruptReadBack",
+                                                      "Garbage",  "Silence",        "PortLost"};
+
+// How an independent tool (srec_cat) reads a firmware file, or null for a
+// file the instrument keeps as it is.
+struct Image {
+  const char* file;
+  const char* format;  ///< srec_cat's input format option
+};
+
+struct Family {
+  const char* name;
+  const char* preset;  ///< the simulator's preset and the sample installation's folder
+  Image image;
+  const char* version;      ///< what state.json reports once the new firmware runs
+  const char* lastCommand;  ///< the last command of a successful run
+  /// The simulator's fault rules per fault; empty where the family has no
+  /// such thing to go wrong (no checksum in its replies, no read-back).
+  std::array<std::vector<std::string>, kFaults> rules;
+};
+
+const Family kFamilies[] = {
+    {"classic", "msp430-classic", {"MC1.TXT", "-ti-txt"}, "\"firmware_version\": \"1.20\"", "A.1000",
+     {{{"nak:rx@3"}, {"nak:rx@3+"}, {"badsum:tx@2"}, {"corrupt:tx@2"}, {"garbage:rx@5"}, {"silence:rx@5"},
+       {"unplug:rx@5"}}}},
+    {"5xx", "msp430-5xx", {"MF5.TXT", "-ti-txt"}, "\"firmware_version\": \"2.10\"", "A.1000",
+     {{{"nak:rx@3"}, {"nak:rx@3+"}, {"badsum:tx@2"}, {"corrupt:tx@2"}, {"garbage:rx@5"}, {"silence:rx@5"},
+       {"unplug:rx@5"}}}},
+    {"emf", "emf", {"EMF1.BIN", nullptr}, "\"firmware_version\": \"1.10\"", "r",
+     {{{"nak:xmodem@3"}, {"nak:xmodem@3+"}, {"corrupt:crc-reply"}, {"corrupt:xmodem@2"}, {"garbage:xmodem@5"},
+       {"silence:xmodem@5"}, {"unplug:xmodem@5"}}}},
+    // The Basic-Loader's replies carry no checksum and it reads nothing back.
+    {"basic-loader", "basic-loader", {"L3_TermH.A37", "-motorola"}, "\"second_version\": \"1.30\"", "A.1220",
+     {{{"nak:record@40"}, {"nak:record@40+"}, {}, {}, {"garbage:record@40"}, {"silence:record@40"},
+       {"unplug:record@40"}}}},
+    // WinCE frames carry a checksum the instrument checks; nothing is read back.
+    {"wince", "wince", {"WINCEAPP.EXE", nullptr}, "\"firmware_version\": \"1.00\"", "A.1000",
+     {{{"nak:frame@2"}, {"nak:frame@2+"}, {"corrupt:frame@2"}, {}, {"garbage:frame@3"}, {"silence:frame@3"},
+       {"unplug:frame@3"}}}},
+    {"m16", "m16", {"M16FW.MOT", "-motorola"}, "\"firmware_version\": \"1.10\"", "A.1000",
+     {{{"nak:write@5"}, {"nak:write@5+"}, {"badsum:write@5"}, {"corrupt:read@2"}, {"garbage:write@5"},
+       {"silence:write@5"}, {"unplug:write@5"}}}},
+    {"pic32", "pic32", {"P32FW.HEX", "-intel"}, "\"firmware_version\": \"2.10\"", "A.1000",
+     {{{"nak:program@5"}, {"nak:program@5+"}, {"badsum:crc"}, {"corrupt:crc"}, {"garbage:program@5"},
+       {"silence:program@5"}, {"unplug:program@5"}}}},
+};
+
+struct Cell {
+  const Family* family;
+  Fault fault;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Empty when every byte the file gives an address holds its value in
+// `flash`; otherwise the first address that differs.
+std::string CompareWithImage(const std::string& flash, const std::string& file, const char* format,
+                             const std::string& scratch) {
+  // Filled once with 0x00 and once with 0xFF, the two outputs agree exactly
+  // at the addresses the file gives.
+  const std::string source = file + " " + format;
+  for (const char* fill : {"0x00", "0xFF"}) {
+    const std::string command = "srec_cat -disable-sequence-warnings " + source + " -fill " + fill +
+                                " 0 -maximum-address " + source + " -o " + scratch + "/fill" + fill + ".bin -binary";
+    if (std::system(command.c_str()) != 0) return "srec_cat failed on " + file;
+  }
+  const std::string low = Slurp(scratch + "/fill0x00.bin");
+  const std::string high = Slurp(scratch + "/fill0xFF.bin");
+  if (low.size() > flash.size()) return "the image reaches beyond the flash";
+  for (std::size_t i = 0; i < low.size(); ++i) {
+    if (low[i] == high[i] && flash[i] != low[i]) {
+      char where[64];
+      std::snprintf(where, sizeof where, "differs at 0x%zX", i);
+      return where;
+    }
+  }
+  return "";
+}
+
+// Empty when the instrument's memory holds the family's image.
+std::string MemoryVerdict(const Family& family, const std::string& install, const updater::testing::TempInstallation& dump) {
+  const std::string file = install + "/" + family.image.file;
+  if (family.image.format != nullptr) return CompareWithImage(dump.Read("flash.bin"), file, family.image.format, dump.Path());
+  const std::string content = Slurp(file);
+  // The EMF processor keeps the .BIN from its start; the WinCE instrument keeps the file.
+  const std::string kept = std::string(family.preset) == "wince" ? dump.Read("wince/" + std::string(family.image.file))
+                                                                  : dump.Read("flash.bin").substr(0, content.size());
+  return kept == content ? "" : "the memory does not hold " + std::string(family.image.file);
+}
+
+struct PortSettings {
+  bool read = false;
+  termios settings{};
+  bool operator==(const PortSettings& other) const {
+    return read && other.read && settings.c_iflag == other.settings.c_iflag &&
+           settings.c_oflag == other.settings.c_oflag && settings.c_cflag == other.settings.c_cflag &&
+           settings.c_lflag == other.settings.c_lflag && cfgetospeed(&settings) == cfgetospeed(&other.settings);
+  }
+};
+
+// What another program finds on the port: `change` first sets a mark of its own.
+PortSettings PortSettingsOf(const std::string& port, bool change) {
+  PortSettings found;
+  const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return found;
+  termios settings{};
+  if (::tcgetattr(fd, &settings) == 0) {
+    if (change) {
+      ::cfsetospeed(&settings, B4800);
+      ::cfsetispeed(&settings, B4800);
+      settings.c_cflag |= CSTOPB;
+      ::tcsetattr(fd, TCSANOW, &settings);
+    }
+    found.read = ::tcgetattr(fd, &found.settings) == 0;
+  }
+  ::close(fd);
+  return found;
+}
+
+std::string LastLine(const std::string& text) {
+  std::size_t end = text.find_last_not_of("\r\n ");
+  if (end == std::string::npos) return "";
+  const std::size_t start = text.find_last_of('\n', end);
+  return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+void Report(const Cell& cell, const char* outcome, double seconds, const std::string& message) {
+  const char* path = std::getenv("FAULT_MATRIX_REPORT");
+  if (path == nullptr) return;
+  std::ofstream(path, std::ios::app) << cell.family->name << '\t' << kFaultNames[cell.fault] << '\t' << outcome
+                                     << '\t' << seconds << '\t' << message << '\n';
+}
+
+// The user at the terminal. Asked the first time whether to start again, he
+// first does what the abort text says (`act`), then answers yes; asked again,
+// no. Until then the session waits on him, as a console session waits on its
+// terminal.
+class Operator : public std::streambuf {
+ public:
+  explicit Operator(std::function<void()> act) : act_(std::move(act)) {}
+  bool Asked() const { return asked_ > 0; }
+
+ protected:
+  int_type underflow() override {
+    if (asked_++ == 0) act_();
+    line_ = asked_ == 1 ? "y\n" : "n\n";
+    setg(line_.data(), line_.data(), line_.data() + line_.size());
+    return traits_type::to_int_type(line_[0]);
+  }
+
+ private:
+  std::function<void()> act_;
+  int asked_ = 0;
+  std::string line_;
+};
+
+class FaultMatrix : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(FaultMatrix, EndsRecoveredOrFailedCleanly) {
+  ASSERT_TRUE(kFastClock);
+  if (std::system("srec_cat -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+  const Cell& cell = GetParam();
+  const Family& family = *cell.family;
+  updater::testing::TempInstallation install;
+  updater::testing::TempInstallation dump;
+  std::filesystem::copy(std::string(EXAMPLES_DIR) + "/" + family.preset, install.Path(),
+                        std::filesystem::copy_options::recursive);
+  const std::string port = dump.Path() + "/port";
+  updater::testing::Simulator sim(dump.Path(), {}, family.rules[cell.fault], family.preset, port);
+  ASSERT_FALSE(sim.Pty().empty());
+  const PortSettings before = PortSettingsOf(port, true);
+  ASSERT_TRUE(before.read);
+
+  // After a failure the user switches the instrument off and on with the PRG
+  // key held, as the abort text asks, and the line is sound again.
+  const auto start = std::chrono::steady_clock::now();
+  double seconds = 0;
+  bool actedOk = false;
+  Operator user([&] {
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    actedOk = sim.Act("clear-faults") && sim.Act("power-cycle boot-key");
+  });
+  std::istream terminal(&user);
+  std::string out;
+  const int code = testing::RunConsoleOn(port, install.Path(), out, &terminal);
+  if (!user.Asked()) seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  testing::AwaitCommand(dump, family.lastCommand);
+  const std::string state = dump.Read("state.json");
+  EXPECT_EQ(state.find("\"faults\": 0}"), std::string::npos) << "the fault never fired";
+
+  // Either run's success must leave exactly the image in the instrument.
+  ASSERT_EQ(code, kExitSuccess) << out;
+  EXPECT_EQ(MemoryVerdict(family, install.Path(), dump), "") << out;
+  EXPECT_NE(state.find(family.version), std::string::npos) << state;
+  if (cell.fault != kPortLost) {
+    EXPECT_TRUE(PortSettingsOf(port, false) == before) << "the port's settings were not given back";
+  }
+  if (!user.Asked()) {
+    Report(cell, "recovered", seconds, LastLine(out));
+    return;
+  }
+  ASSERT_TRUE(actedOk);
+  const std::string first = out.substr(0, out.find("Start the update again?"));
+  EXPECT_NE(first.find("Programming was aborted."), std::string::npos) << out;
+  Report(cell, "failed cleanly", seconds, LastLine(first.substr(0, first.find("Programming was aborted."))));
+}
+
+std::vector<Cell> Cells() {
+  std::vector<Cell> cells;
+  for (const Family& family : kFamilies) {
+    for (int fault = 0; fault < kFaults; ++fault) {
+      if (!family.rules[fault].empty()) cells.push_back({&family, static_cast<Fault>(fault)});
+    }
+  }
+  return cells;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, FaultMatrix, ::testing::ValuesIn(Cells()), [](const auto& info) {
+  std::string name = std::string(info.param.family->name) + "_" + kFaultNames[info.param.fault];
+  for (char& c : name) {
+    if (c == '-') c = '_';
+  }
+  return name;
+});
+
+}  // namespace
+}  // namespace console
