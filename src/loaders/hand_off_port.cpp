@@ -22,7 +22,7 @@ std::string ComPortHandOff::DeviceList() const {
 
 void ComPortHandOff::Release() {
   port_.SaveLastV24Parameter();
-  port_.Close();
+  port_.HandOff();
 }
 
 }  // namespace loaders

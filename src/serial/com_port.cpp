@@ -183,10 +183,11 @@ void TComPort::Configure(const V24ParameterTag& record) {
   writer_ = std::make_unique<TV24Write_Thread>(*port_);
   writer_->Start();
 
-  savedSettingsValid_ = port_->GetLineSettings(savedSettings_);
+  if (!handedOff_) savedSettingsValid_ = port_->GetLineSettings(savedSettings_);
   ApplySettings(BuildLineSettings(record));
 
-  savedTimeouts_ = port_->GetTimeouts();
+  if (!handedOff_) savedTimeouts_ = port_->GetTimeouts();
+  handedOff_ = false;
   platform::SerialTimeouts timeouts;
   timeouts.readInterval = 20;
   timeouts.readTotalMultiplier = 1;
@@ -223,6 +224,12 @@ void TComPort::Close() {
   writer_.reset();
   port_.reset();
   open_ = false;
+}
+
+void TComPort::HandOff() {
+  if (!open_) return;
+  Close();
+  handedOff_ = true;
 }
 
 bool TComPort::Reconnect() {

@@ -112,6 +112,11 @@ class TComPort {
   /// discarding off) and closes the device. No effect when closed.
   void Close();
   bool IsOpen() const { return open_; }
+  /// Close for another program (a maker's tool) that takes the port for a
+  /// while: the next Open keeps the line settings and time-outs found at the
+  /// first Open instead of what the other program left, so that the final
+  /// Close gives the port back as it was found.
+  void HandOff();
   /// When the device went away while the port was open (an adapter pulled
   /// out), lets it go and tries to open the same port again with the
   /// parameter set in force, as a user plugs the adapter back in before the
@@ -231,6 +236,7 @@ class TComPort {
   std::unique_ptr<platform::SerialPort> port_;
   bool open_ = false;
   bool lost_ = false;  // the device went away; Reconnect opens it again
+  bool handedOff_ = false;  // the next Open keeps savedSettings_ and savedTimeouts_
   LineSettings inForce_;  // the settings last applied
   bool streamOn_ = false;
   bool autoSearch_ = false;

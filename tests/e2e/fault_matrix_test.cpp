@@ -205,6 +205,10 @@ TEST_P(FaultMatrix, EndsRecoveredOrFailedCleanly) {
   updater::testing::TempInstallation dump;
   std::filesystem::copy(std::string(EXAMPLES_DIR) + "/" + family.preset, install.Path(),
                         std::filesystem::copy_options::recursive);
+  // The updater looks for the maker's library and tools next to itself.
+  for (const char* standIn : {"libVorloM16Updater.so", "HEXLoad_8N1", "PIC32_Serial_Bootloader"}) {
+    std::filesystem::copy(std::string(STANDIN_DIR) + "/" + standIn, install.Path());
+  }
   const std::string port = dump.Path() + "/port";
   updater::testing::Simulator sim(dump.Path(), {}, family.rules[cell.fault], family.preset, port);
   ASSERT_FALSE(sim.Pty().empty());

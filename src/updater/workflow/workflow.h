@@ -100,6 +100,8 @@ class TWorkflow final : public RunWorkflow {
   bool HandleProgramming(std::int32_t code, const Event& event);
   void StartMot();
   void StartTxt();
+  /// The classic or the 5xx boot-loader family, by the record's processor type.
+  loaders::LoaderKind Msp430LoaderKind();
   void StartExe();
   void StartHex();
   void StartBin();

@@ -126,6 +126,10 @@ void TWorkflow::StartMot() {
   }
 }
 
+loaders::LoaderKind TWorkflow::Msp430LoaderKind() {
+  return Record().ProzTyp == kProzTyp5xx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430;
+}
+
 void TWorkflow::StartTxt() {
   phase_ = PH_AFTER;
   ShowDownloadTime(DK_BOOTLOADER);
@@ -133,8 +137,8 @@ void TWorkflow::StartTxt() {
     Post(EV_SECOND_COMPONENT);
     return;
   }
-  const auto kind = Record().ProzTyp == kProzTyp5xx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430;
-  if (RunLoader(kind, loaders::Msp430Args{loaderMode_, Record().MainFile.c_str(), true, queryFlag_}) == 0) {
+  if (RunLoader(Msp430LoaderKind(), loaders::Msp430Args{loaderMode_, Record().MainFile.c_str(), true, queryFlag_}) ==
+      0) {
     Post(EV_PROGRAM_FAILED);
   }
 }
@@ -217,8 +221,9 @@ void TWorkflow::RetryBsl() {
   Record().SetDirectBootLoaderStart(true);
   phase_ = PH_AFTER;
   ShowDownloadTime(DK_BOOTLOADER);
-  if (RunLoader(loaders::LoaderKind::Bsl430, loaders::Msp430Args{loaderMode_, Record().MainFile.c_str(), true, false}) ==
-      0) {
+  // The retry talks to the part's own boot loader: a 5xx part does not
+  // understand the classic one, so retrying with it could never succeed.
+  if (RunLoader(Msp430LoaderKind(), loaders::Msp430Args{loaderMode_, Record().MainFile.c_str(), true, false}) == 0) {
     Post(EV_PROGRAM_FAILED);
     return;
   }
