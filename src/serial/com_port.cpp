@@ -128,6 +128,9 @@ int TComPort::Open(platform::MessageLoop* owner, int port, bool showError) {
     opened = TryOpen(index, access);
   }
   if (!opened) {
+    // A port handed to another program that is not there to take back has
+    // been lost with it: Reconnect tries again later.
+    lost_ = handedOff_;
     ReportOpenFailure(index, access, showError);
     return kInvalidHandle;
   }
