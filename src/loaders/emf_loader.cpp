@@ -24,6 +24,7 @@ T_EMFLoader::T_EMFLoader(const LoaderContext& context) : ctx_(context), session_
       [this](const char* text) { Version(text); },
       [this](const char* text) { CheckCrc(text); },
       [this] { TransferData(); },
+      [this] { Silence(); },
   };
 }
 
@@ -74,6 +75,7 @@ void T_EMFLoader::Opening() {
 // component at the boot loader's rate.
 void T_EMFLoader::Acknowledged() {
   if (transferBegun_) return;
+  firmwareAnswered_ = true;
   const updater::DeviceRecord& record = session_.Record();
   if (record.WithoutSensor() && componentIndex_ == 1) componentIndex_ = 2;
   announcedRate_ = emf::BootLoaderRate(record.KeepsBootLoaderRate(0));
@@ -94,6 +96,22 @@ void T_EMFLoader::EnterBootLoader() {
   session_.SwitchLine(announcedRate_);
   session_.Pause(kBootLoaderStartMs);
   // What came while the rate changed is no reply of the boot loader.
+  session_.DiscardArrived();
+  session_.StartWatchdog(EmfSession::kWatchdogMs);
+  session_.Send(emf::kVersionQuery);
+}
+
+// A firmware that never answered may not be there: after a transfer that
+// broke off, the instrument holds no application and its boot loader comes
+// up by itself at 9600 8N2. It is asked once, directly, before the run fails;
+// its version reply then starts the transfer as after an entry.
+void T_EMFLoader::Silence() {
+  if (firmwareAnswered_ || askedWaitingBootLoader_) {
+    session_.Fail();
+    return;
+  }
+  askedWaitingBootLoader_ = true;
+  session_.SwitchLine(serial::B__9600);
   session_.DiscardArrived();
   session_.StartWatchdog(EmfSession::kWatchdogMs);
   session_.Send(emf::kVersionQuery);

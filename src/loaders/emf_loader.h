@@ -56,6 +56,7 @@ class T_EMFLoader final : public ProgrammingLoader {
   void Acknowledged();
   void ReplyLine();
   void EnterBootLoader();
+  void Silence();
   void FallBackToInstrumentEntry();
   void Version(const char* text);
 
@@ -70,6 +71,8 @@ class T_EMFLoader final : public ProgrammingLoader {
   /// The rate the last entry command announced; the line follows it.
   serial::BaudTag announcedRate_ = serial::B__9600;
   bool transferBegun_ = false;  ///< the boot loader's version came: the text phase is over
+  bool firmwareAnswered_ = false;  ///< the firmware acknowledged the opening command
+  bool askedWaitingBootLoader_ = false;  ///< the boot loader was asked directly
   bool crcAsked_ = false;       ///< the end of transmission was acknowledged and "c" sent
   FileErrorText refusal_;       ///< why the file was refused
   xmodem::PaddedImage image_;

@@ -22,6 +22,7 @@ struct EmfSteps {
   std::function<void(const char* text)>
       crcReport;                       ///< reply 1205: the CRC the boot loader computed
   std::function<void()> transferData;  ///< serial data during the XMODEM transfer
+  std::function<void()> silence;       ///< the watchdog expired
 };
 
 class EmfSession final : public LoaderSession, private SessionEvents {
@@ -54,7 +55,7 @@ class EmfSession final : public LoaderSession, private SessionEvents {
   void ReportFailure() const;
 
  private:
-  void OnWatchdog() override { Fail(); }
+  void OnWatchdog() override { steps.silence(); }
   bool OnMessage(const core::TEventRecord& event) override;
   bool OnCommand(const core::TEventRecord& event) override;
 };

@@ -109,7 +109,7 @@ core::TEventRecord LoaderSession::OnEvent(const core::TEventRecord& event) {
   }
   if (event.Kind == core::EVT_CMD) return handler_.OnCommand(event) ? core::TEventRecord{} : event;
   if (event.Kind != core::EVT_MSG) return event;
-  if (event.Code == updater::EV_SERIAL_DATA) RestartWatchdog();
+  if (event.Code == updater::EV_SERIAL_DATA && dataRestartsWatchdog) RestartWatchdog();
   return handler_.OnMessage(event) ? core::TEventRecord{} : event;
 }
 

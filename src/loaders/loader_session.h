@@ -81,6 +81,9 @@ class LoaderSession {
   // --- run flags --------------------------------------------------------------
   bool failed = false;
   bool done = false;
+  /// Whether any arriving data restarts the watchdog (the boot loaders), or
+  /// only what the protocol itself counts as progress (WinCE acknowledgements).
+  bool dataRestartsWatchdog = true;
   /// Ends the conversation as failed.
   void Fail() {
     done = true;

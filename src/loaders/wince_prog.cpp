@@ -16,7 +16,11 @@ constexpr long kEndPauseMs = 500;
 
 }  // namespace
 
-TWinCEProg::TWinCEProg(const LoaderContext& context) : ctx_(context), session_(ctx_, *this) {}
+TWinCEProg::TWinCEProg(const LoaderContext& context) : ctx_(context), session_(ctx_, *this) {
+  // An instrument that asks for the same block again and again is making no
+  // progress: only acknowledgements keep the transfer alive.
+  session_.dataRestartsWatchdog = false;
+}
 
 bool TWinCEProg::Send(const char* text) { return session_.Send(text); }
 
