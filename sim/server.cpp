@@ -224,10 +224,7 @@ void Server::CarryOut(std::string_view action) {
     if (!pty_.IsOpen() && !Replug()) return;
   } else if (action == "power-cycle" || action == "power-cycle boot-key") {
     instrument_.PowerCycle(action != "power-cycle");
-    chunkSent_ = 0;  // the chunk being sent went with the power
-    inbound_.clear();  // and so did what was still on its way in
-    inboundBytes_ = 0;
-    blocked_ = false;
+    DropLineTraffic();  // it went with the power
   } else {
     std::fprintf(stderr, "instrument-sim: unknown action: %.*s\n", static_cast<int>(action.size()), action.data());
     return;
@@ -242,6 +239,11 @@ void Server::CarryOut(std::string_view action) {
 void Server::Unplug() {
   pty_.Close();
   instrument_.Output().clear();
+  DropLineTraffic();
+}
+
+// Forgets the chunk being sent and what was still on its way in.
+void Server::DropLineTraffic() {
   chunkSent_ = 0;
   inbound_.clear();
   inboundBytes_ = 0;

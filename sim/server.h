@@ -72,6 +72,7 @@ class Server {
   void ReadInput();
   void CarryOut(std::string_view action);
   void Unplug();
+  void DropLineTraffic();
   bool Replug();
 
   PtyTransport& pty_;
