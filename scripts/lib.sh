@@ -20,6 +20,7 @@ install_missing() {
 }
 
 # configure_and_build <build dir> [cmake args...]
+# BUILD_TARGET, when set, builds only that target.
 # Uses the compiler cache when one is installed: paths are taken relative to
 # the project, so a fresh clone elsewhere hits what an earlier build stored.
 configure_and_build() {
@@ -31,5 +32,5 @@ configure_and_build() {
     cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
   fi
   cmake -S "$PROJECT_DIR" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache[@]}" "$@" >/dev/null
-  cmake --build "$dir" -j "$(nproc)"
+  cmake --build "$dir" -j "$(nproc)" ${BUILD_TARGET:+--target "$BUILD_TARGET"}
 }
