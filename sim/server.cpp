@@ -48,6 +48,7 @@ bool Server::ReadLine() {
     const long n = pty_.Read(std::span(buffer).first(room));
     if (n < 0) return false;
     if (n == 0) break;
+    deadTime_.BytesArrived(std::chrono::steady_clock::now());
     const auto bytes = std::span(buffer).first(static_cast<std::size_t>(n));
     if (!options_.pace) {
       instrument_.Receive(bytes, pty_.Seen());
@@ -109,6 +110,7 @@ bool Server::WriteDue() {
     if (chunkSent_ < output.front().bytes.size()) return true;  // paced or blocked: later
     output.pop_front();
     chunkSent_ = 0;
+    if (output.empty()) deadTime_.ReplyEnded(options_.pace ? nextByte_ : std::chrono::steady_clock::now());
   }
   return true;
 }
