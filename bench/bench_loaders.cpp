@@ -60,27 +60,42 @@ struct Figures {
   double cpu = 0;       ///< the updater's CPU time in it (the simulator's taken off)
   double dead = -1;     ///< median dead time per frame in milliseconds (-1: none measured)
   std::size_t frames = 0;  ///< exchanges the median is taken over
+  double deadTotal = 0;    ///< the sum of the dead times
+  double waits = 0;        ///< the part of it in the loader's deliberate waits (kWait and longer)
+  std::size_t waitCount = 0;
   bool ok = false;
   std::string why;      ///< the loader's last message when it failed
 };
 
+// A dead time this long is a wait the loader keeps on purpose (its pauses
+// around a rate change and before the start), not its reaction time.
+constexpr auto kWait = std::chrono::milliseconds(500);
+
 void Print(const Figures& f) {
-  std::printf("%-8s %9zu bytes  data phase %7.1f s  limit %7.1f s (flash %5.1f s)  ratio %5.3f  dead time %6.2f ms "
-              "(median of %zu)  whole %7.1f s  CPU %5.2f s (%4.2f %%)%s\n",
-              f.family, f.bytes, f.phase, f.limit, f.flash, f.limit > 0 ? f.phase / f.limit : 0.0, f.dead, f.frames,
-              f.run, f.cpu, f.run > 0 ? 100.0 * f.cpu / f.run : 0.0, f.ok ? "" : "  FAILED: ");
+  const double ratio = f.limit > 0 ? f.phase / f.limit : 0.0;
+  const double unpaused = f.limit > 0 ? (f.phase - f.waits) / f.limit : 0.0;
+  std::printf("%-8s %9zu bytes  data phase %7.1f s  limit %7.1f s (flash %4.1f s)  ratio %5.3f (%5.3f without %zu waits "
+              "of %.1f s)  dead time median %5.2f ms of %zu, sum %5.2f s  whole %6.1f s  CPU %5.2f s (%4.2f %%)%s\n",
+              f.family, f.bytes, f.phase, f.limit, f.flash, ratio, unpaused, f.waitCount, f.waits, f.dead, f.frames,
+              f.deadTotal, f.run, f.cpu, f.run > 0 ? 100.0 * f.cpu / f.run : 0.0, f.ok ? "" : "  FAILED: ");
   if (!f.ok) std::printf("  %s\n", f.why.c_str());
 }
 
-// What the simulator saw, once it has stopped: the flash's busy time and the
-// median dead time per frame.
-void TakeSimulatorFigures(const SimRig& instrument, Figures& f) {
+// What the simulator saw in the data phase, once it has stopped: the flash's
+// busy time and the dead times per frame.
+void TakeSimulatorFigures(const SimRig& instrument, const RecordingPort& recorder, Figures& f) {
   f.flash = static_cast<double>(instrument.Instrument().Status().counters.flashMicros) / 1e6;
   const sim::DeadTime& dead = instrument.DeadTimes();
-  f.frames = dead.Samples();
-  if (const auto median = dead.Median()) {
-    f.dead = std::chrono::duration<double, std::milli>(*median).count() * platform::TimeScale();
-  }
+  const sim::DeadTime::Window phase{recorder.firstWrite, std::max(recorder.lastRead, recorder.lastWrite)};
+  const double scale = platform::TimeScale();
+  auto seconds = [scale](std::chrono::nanoseconds real) { return std::chrono::duration<double>(real).count() * scale; };
+  if (const auto median = dead.Median(phase)) f.dead = seconds(*median) * 1000;
+  const auto all = dead.AtLeast(std::chrono::nanoseconds::min(), phase);
+  f.frames = all.count;
+  f.deadTotal = seconds(all.total);
+  const auto waits = dead.AtLeast(std::chrono::duration_cast<std::chrono::nanoseconds>(kWait / scale), phase);
+  f.waits = seconds(waits.total);
+  f.waitCount = waits.count;
 }
 
 serial::BaudTag BaudTagOf(std::uint32_t rate) {
@@ -132,7 +147,7 @@ Figures Msp430(const char* family, const char* preset, std::uint32_t bytes, bool
     return loaders::T_BSL430(context).Program(0, "FW.TXT", true, true) == 1;
   });
   instrument.Stop();
-  TakeSimulatorFigures(instrument, f);
+  TakeSimulatorFigures(instrument, recorder, f);
   f.phase = std::chrono::duration<double>(recorder.lastRead - recorder.firstWrite).count() * platform::TimeScale();
   f.limit = recorder.wireOut + recorder.wireIn + f.flash;
   std::system(("rm -rf " + dir).c_str());
@@ -156,10 +171,11 @@ Figures Emf() {
   UpdaterRig updater(instrument.SlavePath(), BaudTagOf(config.firmware.line.baud), serial::S_2);
   if (!instrument.Error().empty() || !updater.Opened()) return f;
   RecordingPort recorder(updater.Link(), false);
+  recorder.phaseFromBytes = 133;  // the data phase begins with the first XMODEM block
   loaders::T_EMFLoader loader(updater.LoaderServices::Context(recorder, dir));
   Measure(instrument, updater, f, [&] { return loader.Program(loaders::EmfArgs{0, "EMF1.BIN", false}) == 1; });
   instrument.Stop();
-  TakeSimulatorFigures(instrument, f);
+  TakeSimulatorFigures(instrument, recorder, f);
   f.phase = std::chrono::duration<double>(recorder.lastRead - recorder.firstWrite).count() * platform::TimeScale();
   f.limit = recorder.wireOut + recorder.wireIn;
   std::system(("rm -rf " + dir).c_str());
@@ -188,7 +204,7 @@ Figures WinCE() {
   loaders::TWinCEProg loader(updater.LoaderServices::Context(recorder, dir));
   Measure(instrument, updater, f, [&] { return loader.Program(loaders::WinCEArgs{names[0], false}) == 1; });
   instrument.Stop();
-  TakeSimulatorFigures(instrument, f);
+  TakeSimulatorFigures(instrument, recorder, f);
   // The answers reach the reply parser, not the recorder: the copy is timed
   // from the first frame to the last.
   f.phase = std::chrono::duration<double>(recorder.lastWrite - recorder.firstWrite).count() * platform::TimeScale();

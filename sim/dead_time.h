@@ -10,9 +10,16 @@
 
 namespace sim {
 
+/// The gaps that lie wholly in [from, to] (the whole run by default).
+struct DeadTimeWindow {
+  std::chrono::steady_clock::time_point from = std::chrono::steady_clock::time_point::min();
+  std::chrono::steady_clock::time_point to = std::chrono::steady_clock::time_point::max();
+};
+
 class DeadTime {
  public:
   using RealTime = std::chrono::steady_clock::time_point;
+  using Window = DeadTimeWindow;
 
   /// Everything the instrument had to send has left the line at `end`.
   void ReplyEnded(RealTime end) { replyEnd_ = end; }
@@ -20,13 +27,26 @@ class DeadTime {
   /// end a sample (negative when they came before the reply had left).
   void BytesArrived(RealTime at);
 
-  /// Median of the samples (real time); nullopt before the first.
-  std::optional<std::chrono::nanoseconds> Median() const;
-  std::size_t Samples() const { return samples_.size(); }
+  /// Median of the samples (real time); nullopt when there are none.
+  std::optional<std::chrono::nanoseconds> Median(Window window = {}) const;
+
+  /// The samples of at least `floor` and their sum (a loader's deliberate
+  /// waits stand out from its reaction time this way).
+  struct Share {
+    std::size_t count = 0;
+    std::chrono::nanoseconds total{0};
+  };
+  Share AtLeast(std::chrono::nanoseconds floor, Window window = {}) const;
 
  private:
+  struct Sample {
+    RealTime at;
+    std::chrono::nanoseconds gap;
+  };
+  std::vector<std::chrono::nanoseconds> Gaps(Window window) const;
+
   std::optional<RealTime> replyEnd_;
-  std::vector<std::chrono::nanoseconds> samples_;
+  std::vector<Sample> samples_;
 };
 
 }  // namespace sim

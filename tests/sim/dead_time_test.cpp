@@ -8,7 +8,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-TEST(DeadTime, MedianOfTheGapsFromEachReplyToTheNextBytes) {
+TEST(DeadTime, GapsFromEachReplyToTheNextBytes) {
   DeadTime dead;
   const DeadTime::RealTime t0{};
   EXPECT_FALSE(dead.Median());
@@ -20,8 +20,13 @@ TEST(DeadTime, MedianOfTheGapsFromEachReplyToTheNextBytes) {
   dead.BytesArrived(t0 + milliseconds(19));  // the updater did not wait for the last byte
   dead.ReplyEnded(t0 + milliseconds(30));
   dead.BytesArrived(t0 + milliseconds(38));
-  EXPECT_EQ(dead.Samples(), 3u);
+  EXPECT_EQ(dead.AtLeast(std::chrono::nanoseconds::min()).count, 3u);
   EXPECT_EQ(dead.Median(), milliseconds(3));
+  EXPECT_EQ(dead.AtLeast(milliseconds(3)).count, 2u);
+  EXPECT_EQ(dead.AtLeast(milliseconds(3)).total, milliseconds(11));
+  // Only the gaps that lie wholly in the window.
+  EXPECT_EQ(dead.Median({t0 + milliseconds(25), t0 + milliseconds(40)}), milliseconds(8));
+  EXPECT_EQ(dead.AtLeast(std::chrono::nanoseconds::min(), {t0 + milliseconds(11), t0 + milliseconds(40)}).count, 2u);
 }
 
 }  // namespace
