@@ -165,10 +165,12 @@ bool Server::WaitForWork() {
   };
   const auto& output = instrument_.Output();
   if (!output.empty() && !blocked_) {
-    until(output.front().due);
-    if (options_.pace && platform::TickReached(now, output.front().due)) {
-      // The next bytes of the chunk: when the last is due, but no later than
-      // a step after the next, so that a long reply goes out in steps.
+    if (!options_.pace || !platform::TickReached(now, output.front().due)) {
+      until(output.front().due);
+    } else {
+      // Due, but paced: the next bytes of the chunk leave when the last is
+      // due, but no later than a step after the next, so that a long reply
+      // goes out in steps (waking at once until then would spin).
       const OutputChunk& chunk = output.front();
       const auto charTime = CharTime(chunk.line);
       const auto left = static_cast<long>(chunk.bytes.size() - chunkSent_);
