@@ -19,8 +19,6 @@ constexpr std::uint8_t kErrorBaud = 0x56;
 constexpr std::uint8_t kChangeBaud = 0x52;
 constexpr std::uint8_t kDataResponse = 0x3A;
 constexpr std::uint8_t kMessageResponse = 0x3B;
-constexpr SimTick kSegmentEraseMs = 25;
-constexpr SimTick kMassEraseMs = 30;
 
 }  // namespace
 
@@ -152,6 +150,7 @@ std::uint16_t Bsl5xx::LengthAfterAddress() const {
 void Bsl5xx::RxDataBlock(FaultKind fault) {
   if (Core().size() < 5) return SendMessage(Message::kUnknownCommand, fault);
   const WriteResult result = memory_.Write(Address(), Core().subspan(4));
+  host_.FlashBusy(ProgramMicros(memory_.Part(), Address(), Core().size() - 4));
   ++host_.State().counters.programs;
   SendMessage(result == WriteResult::kOk ? Message::kDone : Message::kWriteCheckFailed, fault);
 }
@@ -159,6 +158,7 @@ void Bsl5xx::RxDataBlock(FaultKind fault) {
 void Bsl5xx::RxDataBlockFast(FaultKind) {
   if (Core().size() < 5) return;
   memory_.Write(Address(), Core().subspan(4));
+  host_.FlashBusy(ProgramMicros(memory_.Part(), Address(), Core().size() - 4));
   ++host_.State().counters.programs;
 }
 
@@ -173,21 +173,23 @@ void Bsl5xx::RxPassword(FaultKind fault) {
   unlocked_ = false;
   memory_.EraseMain();
   ++host_.State().counters.erases;
-  host_.Send({}, kMassEraseMs);
+  host_.FlashBusy(memory_.Part().flash.massEraseMicros);
   SendMessage(Message::kPasswordError, fault);
 }
 
 void Bsl5xx::EraseSegment(FaultKind fault) {
   if (Core().size() != 4) return SendMessage(Message::kUnknownCommand, fault);
-  if (memory_.EraseSegment(Address())) ++host_.State().counters.erases;
-  host_.Send({}, kSegmentEraseMs);
+  if (memory_.EraseSegment(Address())) {
+    ++host_.State().counters.erases;
+    host_.FlashBusy(memory_.Part().flash.segmentEraseMicros);
+  }
   SendMessage(Message::kDone, fault);
 }
 
 void Bsl5xx::MassErase(FaultKind fault) {
   memory_.EraseMain();
   ++host_.State().counters.erases;
-  host_.Send({}, kMassEraseMs);
+  host_.FlashBusy(memory_.Part().flash.massEraseMicros);
   SendMessage(Message::kDone, fault);
 }
 

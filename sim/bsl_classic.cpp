@@ -21,9 +21,6 @@ constexpr std::uint32_t kFirstFreeRam = 0x0220;
 constexpr std::uint32_t kBslKeyAddress = 0xFFDE;
 constexpr std::uint32_t kIdentityAddress = 0x0FF0;
 constexpr std::size_t kIdentitySize = 16;
-// Flash erase times of the chip (logical milliseconds).
-constexpr SimTick kSegmentEraseMs = 15;
-constexpr SimTick kMassEraseMs = 200;
 
 }  // namespace
 
@@ -163,6 +160,7 @@ ClassicBsl::Outcome ClassicBsl::RxPassword(FaultKind) {
   }
   if (Is2x() && memory_.ReadWord(kBslKeyAddress) != 0x0000) {
     memory_.EraseMain();
+    host_.FlashBusy(memory_.Part().flash.massEraseMicros);
     ++host_.State().counters.erases;
   }
   return Outcome::kNak;
@@ -175,6 +173,7 @@ ClassicBsl::Outcome ClassicBsl::RxDataBlock(FaultKind) {
   if (memory_.IsRam(address) && address < kFirstFreeRam) return Outcome::kNak;
   patchArmed_ = false;
   const WriteResult result = memory_.Write(address, std::span(frame_).subspan(8, count));
+  host_.FlashBusy(ProgramMicros(memory_.Part(), address, count));
   ++host_.State().counters.programs;
   if (result == WriteResult::kNotWritable) return Outcome::kNak;
   // Versions from 1.60 on read each written word back at once; older ones
@@ -201,14 +200,18 @@ ClassicBsl::Outcome ClassicBsl::TxDataBlock(FaultKind fault) {
 ClassicBsl::Outcome ClassicBsl::EraseSegment(FaultKind) {
   if (frame_[7] != kEraseKey || (frame_[6] != 0x02 && frame_[6] != 0x04)) return Outcome::kNak;
   const std::uint32_t address = Address();
-  host_.Send({}, frame_[6] == 0x02 ? kSegmentEraseMs : kMassEraseMs);
+  const FlashTiming& timing = memory_.Part().flash;
   if (frame_[6] == 0x04 && memory_.Part().main.Contains(address)) {
     memory_.EraseMain();
+    host_.FlashBusy(timing.massEraseMicros);
   } else if (frame_[6] == 0x04) {
     const MemoryRange& info = memory_.Part().info;
     for (std::uint32_t at = info.start; at < info.end; at += info.segment) memory_.EraseSegment(at);
-  } else if (!memory_.EraseSegment(address)) {
-    return Outcome::kAck;  // the dummy write to a non-flash address erases nothing
+    host_.FlashBusy(timing.massEraseMicros);
+  } else if (memory_.EraseSegment(address)) {
+    host_.FlashBusy(timing.segmentEraseMicros);
+  } else {
+    return Outcome::kAck;  // the dummy write to a non-flash address starts no erase
   }
   ++host_.State().counters.erases;
   return Outcome::kAck;
@@ -216,7 +219,7 @@ ClassicBsl::Outcome ClassicBsl::EraseSegment(FaultKind) {
 
 ClassicBsl::Outcome ClassicBsl::MassErase(FaultKind) {
   if (frame_[6] != 0x06 || frame_[7] != kEraseKey) return Outcome::kNak;
-  host_.Send({}, kMassEraseMs);
+  host_.FlashBusy(memory_.Part().flash.massEraseMicros);
   memory_.EraseMain();
   const MemoryRange& info = memory_.Part().info;
   for (std::uint32_t at = info.start; at < info.end; at += info.segment) memory_.EraseSegment(at);

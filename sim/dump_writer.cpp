@@ -80,7 +80,8 @@ std::string StateJson(const Instrument& instrument) {
          ", \"naks\": " + std::to_string(n.naks) + ", \"erases\": " + std::to_string(n.erases) +
          ", \"programs\": " + std::to_string(n.programs) + ", \"bad_frames\": " + std::to_string(n.badFrames) +
          ", \"garbled_bytes\": " + std::to_string(n.garbledBytes) +
-         ", \"faults\": " + std::to_string(n.faults) + "}\n}\n";
+         ", \"faults\": " + std::to_string(n.faults) + ", \"flash_us\": " + std::to_string(n.flashMicros) +
+         "}\n}\n";
   return out;
 }
 

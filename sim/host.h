@@ -24,6 +24,9 @@ class Host {
   void SendText(std::string_view text, SimTick delayMs = 0) {
     Send({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, delayMs);
   }
+  /// The flash is busy for `micros` microseconds from now (or from the end
+  /// of what was queued before): whatever is sent next leaves no earlier.
+  virtual void FlashBusy(std::uint64_t micros) = 0;
 
   /// Counts an occurrence of `target` and returns the fault planned for it.
   virtual FaultKind Fault(std::string_view target) = 0;

@@ -137,6 +137,14 @@ void Instrument::Send(std::span<const std::uint8_t> bytes, SimTick delayMs) {
   output_.push_back({{bytes.begin(), bytes.end()}, Line(), lastDue_});
 }
 
+// The queue counts whole logical milliseconds: the wait is rounded up, so
+// that no answer leaves before the flash is done. (The clock's own reading is
+// rounded down, which evens the two out over a long download.)
+void Instrument::FlashBusy(std::uint64_t micros) {
+  state_.counters.flashMicros += micros;
+  Send({}, static_cast<SimTick>((micros + 999) / 1000));
+}
+
 void Instrument::EnterBootLoader(int component) {
   pending_ = Switch::kBootLoader;
   pendingComponent_ = component;

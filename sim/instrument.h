@@ -80,6 +80,7 @@ class Instrument final : private Host {
  private:
   // Host
   void Send(std::span<const std::uint8_t> bytes, SimTick delayMs) override;
+  void FlashBusy(std::uint64_t micros) override;
   FaultKind Fault(std::string_view target) override;
   SimState& State() override { return state_; }
   void Changed() override { stateChanged_ = true; }

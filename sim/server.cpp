@@ -48,6 +48,7 @@ bool Server::ReadLine() {
     const long n = pty_.Read(std::span(buffer).first(room));
     if (n < 0) return false;
     if (n == 0) break;
+    deadTime_.BytesArrived(std::chrono::steady_clock::now());
     const auto bytes = std::span(buffer).first(static_cast<std::size_t>(n));
     if (!options_.pace) {
       instrument_.Receive(bytes, pty_.Seen());
@@ -109,6 +110,7 @@ bool Server::WriteDue() {
     if (chunkSent_ < output.front().bytes.size()) return true;  // paced or blocked: later
     output.pop_front();
     chunkSent_ = 0;
+    if (output.empty()) deadTime_.ReplyEnded(options_.pace ? nextByte_ : std::chrono::steady_clock::now());
   }
   return true;
 }
@@ -163,10 +165,12 @@ bool Server::WaitForWork() {
   };
   const auto& output = instrument_.Output();
   if (!output.empty() && !blocked_) {
-    until(output.front().due);
-    if (options_.pace && platform::TickReached(now, output.front().due)) {
-      // The next bytes of the chunk: when the last is due, but no later than
-      // a step after the next, so that a long reply goes out in steps.
+    if (!options_.pace || !platform::TickReached(now, output.front().due)) {
+      until(output.front().due);
+    } else {
+      // Due, but paced: the next bytes of the chunk leave when the last is
+      // due, but no later than a step after the next, so that a long reply
+      // goes out in steps (waking at once until then would spin).
       const OutputChunk& chunk = output.front();
       const auto charTime = CharTime(chunk.line);
       const auto left = static_cast<long>(chunk.bytes.size() - chunkSent_);

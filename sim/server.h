@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "sim/dead_time.h"
 #include "sim/dump_writer.h"
 #include "sim/instrument.h"
 #include "sim/pty_transport.h"
@@ -46,6 +47,10 @@ class Server {
   /// Serves until a stop request or end of input; writes the dump a last time.
   /// Returns 0, or 1 when the pty failed.
   int Run();
+
+  /// The idle time between the instrument's replies and the updater's next
+  /// frames; read it once Run() has returned.
+  const DeadTime& DeadTimes() const { return deadTime_; }
 
  private:
   using RealTime = std::chrono::steady_clock::time_point;
@@ -87,6 +92,7 @@ class Server {
   bool blocked_ = false;     // the pty took no more bytes; wait until it is writable
   bool stop_ = false;
   std::string input_;        // the operator's action line being received
+  DeadTime deadTime_;
 };
 
 }  // namespace sim

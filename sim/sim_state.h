@@ -17,6 +17,7 @@ struct SimCounters {
   std::uint32_t badFrames = 0;      ///< frames refused for checksum, length or header
   std::uint32_t garbledBytes = 0;   ///< bytes received at a rate the instrument did not expect
   std::uint32_t faults = 0;         ///< planned faults that fired (--fault)
+  std::uint64_t flashMicros = 0;    ///< time the flash was busy programming and erasing (logical)
 };
 
 /// A Lab data file as the instrument received it.

@@ -19,10 +19,12 @@ class RecordingPort final : public LoaderPort {
   using Clock = std::chrono::steady_clock;
 
   std::vector<std::uint32_t> erases;
-  // The boot-loader phase: from the first binary write to the last byte
-  // read, and the time its bytes need on the wire at the line's rate.
+  // The boot-loader phase: from the first binary write (of at least
+  // `phaseFromBytes` bytes) to the last byte read, and the time its bytes
+  // need on the wire at the line's rate.
+  std::size_t phaseFromBytes = 0;
   Clock::time_point firstWrite{}, lastWrite{}, lastRead{};
-  double wireOut = 0, wireIn = 0;  ///< seconds of the loader's bytes and of the replies
+  double wireOut = 0, wireIn = 0;  ///< seconds of the loader's bytes and of the replies in the phase
 
   /// From this binary write on (1 = the first), nothing is taken any more: the
   /// adapter was unplugged. 0: never.
@@ -33,9 +35,13 @@ class RecordingPort final : public LoaderPort {
   int Write(const std::uint8_t* data, int length) override {
     if (Unplugged(++binaryWrites)) return serial::TComPort::kShortWrite;
     Note(data, length);
-    if (firstWrite == Clock::time_point{}) firstWrite = Clock::now();
-    lastWrite = Clock::now();
-    wireOut += WireSeconds(length);
+    if (firstWrite == Clock::time_point{} && static_cast<std::size_t>(length) >= phaseFromBytes) {
+      firstWrite = Clock::now();
+    }
+    if (InPhase()) {
+      lastWrite = Clock::now();
+      wireOut += WireSeconds(length);
+    }
     return inner_.Write(data, length);
   }
   int WriteText(const char* text) override {
@@ -43,7 +49,7 @@ class RecordingPort final : public LoaderPort {
   }
   int Read(std::uint8_t* buffer, int size) override {
     const int n = inner_.Read(buffer, size);
-    if (n > 0) {
+    if (n > 0 && InPhase()) {
       lastRead = Clock::now();
       wireIn += WireSeconds(n);
     }
@@ -62,6 +68,7 @@ class RecordingPort final : public LoaderPort {
   std::string Describe() const override { return inner_.Describe(); }
 
  private:
+  bool InPhase() const { return firstWrite != Clock::time_point{}; }
   bool Unplugged(int writes) {
     if (unplugAtWrite == 0 || writes < unplugAtWrite) return false;
     if (unplugged == Clock::time_point{}) unplugged = Clock::now();

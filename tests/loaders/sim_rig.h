@@ -65,6 +65,8 @@ class SimRig {
   }
   /// Only after Stop().
   const sim::Instrument& Instrument() const { return *instrument_; }
+  /// Only after Stop(): the line's idle time from each reply to the next frame.
+  const sim::DeadTime& DeadTimes() const { return server_->DeadTimes(); }
 
  private:
   std::string error_;
