@@ -273,9 +273,6 @@ int TComPort::Read(char* buffer, unsigned long size) {
   const std::size_t wanted = std::min<unsigned long>(size, INT_MAX);
   long n = port_->Read(buffer, wanted);
   if (n < 0) n = 0;
-  // Bytes left behind may have come while the last notification was still
-  // outstanding: the reader took them as announced, so the read announces them.
-  if (port_->Queued() > 0) reader_->AnnounceUnread();
   if (n > 0 && trace_ != nullptr)
     trace_->Received(PortLabel(openIndex_), {buffer, static_cast<std::size_t>(n)});
   if (!keinString_) buffer[n] = '\0';

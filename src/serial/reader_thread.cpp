@@ -36,15 +36,6 @@ void TV24Read_Thread::ClearNotification() {
   notified_ = false;
 }
 
-void TV24Read_Thread::AnnounceUnread() {
-  {
-    std::lock_guard lock(flagLock_);
-    if (notified_) return;
-    notified_ = true;
-  }
-  if (!Post(WM_V24_RXDATA)) ClearNotification();
-}
-
 bool TV24Read_Thread::NotificationOutstanding() const {
   std::lock_guard lock(flagLock_);
   return notified_;

@@ -8,12 +8,6 @@
 // watchdog, and once that has run out the next pass (at least one per 1000 ms
 // slice) posts again. After each post the thread pauses for the notification
 // delay. All durations are logical milliseconds of the owner loop's clock.
-//
-// Bytes that arrived while a notification was outstanding and that the
-// owner's read then left in the queue (it read what was queued a moment
-// earlier, or less than there was) are announced by the owner's read itself
-// (AnnounceUnread): the thread only reports new arrivals, so nothing else
-// would ever announce them.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -44,9 +38,6 @@ class TV24Read_Thread {
   /// Owner thread: the next arrival will be announced again.
   void ClearNotification();
   bool NotificationOutstanding() const;
-  /// Owner thread, after a read that left bytes queued: posts a notification
-  /// unless one is outstanding.
-  void AnnounceUnread();
 
   void SetDelay(std::uint32_t ms) { delay_ = ms; }
   std::uint32_t Delay() const { return delay_; }

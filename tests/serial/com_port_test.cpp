@@ -227,20 +227,6 @@ TEST_F(ComPortTest, OneNotificationUntilReadAndTheWatchdogAfterTheSecondUnreadAr
   EXPECT_TRUE(loop.WaitFor(WM_V24_RXDATA, 2, 1000));
 }
 
-TEST_F(ComPortTest, BytesThatArrivedWhileNotifiedAndWereLeftByAReadAreAnnounced) {
-  TComPort port;
-  OpenWith(port, Record());
-  pty.Send("a");
-  ASSERT_TRUE(loop.WaitFor(WM_V24_RXDATA, 0, 2000));
-  pty.Send("b");  // only noted: the owner has not read yet
-  Settle();
-  char buffer[4];
-  ASSERT_EQ(port.Read(buffer, 1), 1);  // the owner takes what it knew of
-  // No further byte comes: "b" must not wait for the watchdog, or for ever.
-  EXPECT_TRUE(loop.WaitFor(WM_V24_RXDATA, 1, 1000));
-  EXPECT_EQ(port.Read(buffer, 3), 1);
-}
-
 TEST_F(ComPortTest, UnreadDataBringsNoFurtherNotificationAndNoLoad) {
   TComPort port;
   OpenWith(port, Record());
