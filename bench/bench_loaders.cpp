@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -43,9 +44,29 @@ double CpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-std::string TempDir() {
-  char pattern[] = "/tmp/bench-loaders-XXXXXX";
-  return ::mkdtemp(pattern) != nullptr ? pattern : "";
+// A directory for one family's files, removed with everything in it at the
+// end of the family's run, however it ends.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char pattern[] = "/tmp/bench-loaders-XXXXXX";
+    if (::mkdtemp(pattern) != nullptr) path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Real time in seconds of logical time (real time unless UPDATER_TIME_SCALE is set).
+double LogicalSeconds(std::chrono::nanoseconds real) {
+  return std::chrono::duration<double>(real).count() * platform::TimeScale();
 }
 
 // What one family's run measured; times in seconds of logical time (real
@@ -89,14 +110,13 @@ void TakeSimulatorFigures(const SimRig& instrument, const RecordingPort& recorde
   f.flash = static_cast<double>(instrument.Instrument().Status().counters.flashMicros) / 1e6;
   const sim::DeadTime& dead = instrument.DeadTimes();
   const sim::DeadTime::Window phase{recorder.firstWrite, std::max(recorder.lastRead, recorder.lastWrite)};
-  const double scale = platform::TimeScale();
-  auto seconds = [scale](std::chrono::nanoseconds real) { return std::chrono::duration<double>(real).count() * scale; };
-  if (const auto median = dead.Median(phase)) f.dead = seconds(*median) * 1000;
+  if (const auto median = dead.Median(phase)) f.dead = LogicalSeconds(*median) * 1000;
   const auto all = dead.AtLeast(std::chrono::nanoseconds::min(), phase);
   f.frames = all.count;
-  f.deadTotal = seconds(all.total);
-  const auto waits = dead.AtLeast(std::chrono::duration_cast<std::chrono::nanoseconds>(kWait / scale), phase);
-  f.waits = seconds(waits.total);
+  f.deadTotal = LogicalSeconds(all.total);
+  const auto waits =
+      dead.AtLeast(std::chrono::duration_cast<std::chrono::nanoseconds>(kWait / platform::TimeScale()), phase);
+  f.waits = LogicalSeconds(waits.total);
   f.waitCount = waits.count;
 }
 
@@ -107,17 +127,21 @@ serial::BaudTag BaudTagOf(std::uint32_t rate) {
   return serial::B__9600;
 }
 
-// Runs `program` against `rig`, timing it and taking the simulator's CPU off.
+// Runs `program` against `instrument`, timing it and taking the simulator's
+// CPU off, then stops the simulator and takes what it saw.
 template <typename Program>
-void Measure(SimRig& instrument, UpdaterRig& updater, Figures& f, Program&& program) {
+void Measure(SimRig& instrument, UpdaterRig& updater, const RecordingPort& recorder, Figures& f,
+             Program&& program) {
   const double cpu0 = CpuSeconds();
   const double sim0 = instrument.CpuSeconds();
   const auto start = Clock::now();
   f.ok = program();
   if (!f.ok && !updater.view.boxes.empty()) f.why = updater.view.boxes.back();
-  f.run = std::chrono::duration<double>(Clock::now() - start).count() * platform::TimeScale();
+  f.run = LogicalSeconds(Clock::now() - start);
   f.simCpu = instrument.CpuSeconds() - sim0;
   f.cpu = CpuSeconds() - cpu0 - f.simCpu;
+  instrument.Stop();
+  TakeSimulatorFigures(instrument, recorder, f);
 }
 
 // An MSP430 image of `bytes` bytes through the classic or the 5xx loader:
@@ -126,7 +150,8 @@ void Measure(SimRig& instrument, UpdaterRig& updater, Figures& f, Program&& prog
 Figures Msp430(const char* family, const char* preset, std::uint32_t bytes, bool five) {
   Figures f;
   f.family = family;
-  const std::string dir = TempDir();
+  const ScratchDir scratch;
+  const std::string& dir = scratch.Path();
   sim::InstrumentConfig config = *sim::FindPreset(preset);
   sim::FirmwareImageSpec recipe = config.main.firmware;
   recipe.version = "9.87";
@@ -145,15 +170,12 @@ Figures Msp430(const char* family, const char* preset, std::uint32_t bytes, bool
   updater.record.ProzTyp = five ? 0x5438 : 0;
   RecordingPort recorder(updater.Link(), five);
   const loaders::LoaderContext context = updater.LoaderServices::Context(recorder, dir);
-  Measure(instrument, updater, f, [&] {
+  Measure(instrument, updater, recorder, f, [&] {
     if (five) return loaders::T_BSL_54XX_430(context).Program(0, "FW.TXT", true, true) == 1;
     return loaders::T_BSL430(context).Program(0, "FW.TXT", true, true) == 1;
   });
-  instrument.Stop();
-  TakeSimulatorFigures(instrument, recorder, f);
-  f.phase = std::chrono::duration<double>(recorder.lastRead - recorder.firstWrite).count() * platform::TimeScale();
+  f.phase = LogicalSeconds(recorder.lastRead - recorder.firstWrite);
   f.limit = recorder.wireOut + recorder.wireIn + f.flash;
-  std::system(("rm -rf " + dir).c_str());
   return f;
 }
 
@@ -161,7 +183,8 @@ Figures Msp430(const char* family, const char* preset, std::uint32_t bytes, bool
 Figures Emf() {
   Figures f;
   f.family = "emf";
-  const std::string dir = TempDir();
+  const ScratchDir scratch;
+  const std::string& dir = scratch.Path();
   const sim::InstrumentConfig config = *sim::FindPreset("emf");
   sim::FirmwareImageSpec recipe = config.main.firmware;
   recipe.version = "9.87";
@@ -176,12 +199,9 @@ Figures Emf() {
   RecordingPort recorder(updater.Link(), false);
   recorder.phaseFromBytes = 133;  // the data phase begins with the first XMODEM block
   loaders::T_EMFLoader loader(updater.LoaderServices::Context(recorder, dir));
-  Measure(instrument, updater, f, [&] { return loader.Program(loaders::EmfArgs{0, "EMF1.BIN", false}) == 1; });
-  instrument.Stop();
-  TakeSimulatorFigures(instrument, recorder, f);
-  f.phase = std::chrono::duration<double>(recorder.lastRead - recorder.firstWrite).count() * platform::TimeScale();
+  Measure(instrument, updater, recorder, f, [&] { return loader.Program(loaders::EmfArgs{0, "EMF1.BIN", false}) == 1; });
+  f.phase = LogicalSeconds(recorder.lastRead - recorder.firstWrite);
   f.limit = recorder.wireOut + recorder.wireIn;
-  std::system(("rm -rf " + dir).c_str());
   return f;
 }
 
@@ -189,7 +209,8 @@ Figures Emf() {
 Figures WinCE() {
   Figures f;
   f.family = "wince";
-  const std::string dir = TempDir();
+  const ScratchDir scratch;
+  const std::string& dir = scratch.Path();
   const char* const names[] = {"MAIN.EXE", "SECOND.DLL", "THIRD.DAT"};
   for (const char* name : names) {
     std::string content(1 << 20, '\0');
@@ -205,14 +226,11 @@ Figures WinCE() {
   updater.record.ExtraFileCount = 2;
   RecordingPort recorder(updater.Link(), false);
   loaders::TWinCEProg loader(updater.LoaderServices::Context(recorder, dir));
-  Measure(instrument, updater, f, [&] { return loader.Program(loaders::WinCEArgs{names[0], false}) == 1; });
-  instrument.Stop();
-  TakeSimulatorFigures(instrument, recorder, f);
+  Measure(instrument, updater, recorder, f, [&] { return loader.Program(loaders::WinCEArgs{names[0], false}) == 1; });
   // The answers reach the reply parser, not the recorder: the copy is timed
   // from the first frame to the last.
-  f.phase = std::chrono::duration<double>(recorder.lastWrite - recorder.firstWrite).count() * platform::TimeScale();
+  f.phase = LogicalSeconds(recorder.lastWrite - recorder.firstWrite);
   f.limit = recorder.wireOut;
-  std::system(("rm -rf " + dir).c_str());
   return f;
 }
 
