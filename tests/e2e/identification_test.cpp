@@ -159,5 +159,21 @@ TEST_F(RunTest, NewerInstrumentIsLoggedWithItsVersion) {
                           "can provide."));
 }
 
+// The instrument acknowledges the resume command. That acknowledgement must not
+// move a run that only identified on to programming.
+TEST_F(RunTest, IdentifyOnlyProgramsNothingWhenTheResumeCommandIsAcknowledged) {
+  Install();
+  run_.Answer(FirmwareScript{});
+  run_.Start();
+  run_.form->SetIdentifyOnly(true);
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Identified));
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.1121"); }, 2000));
+  run_.RunUntil([] { return false; }, 1000);
+  EXPECT_TRUE(run_.loaders.programs.empty());
+  EXPECT_TRUE(run_.loaders.externals.empty());
+  EXPECT_EQ(run_.form->Outcome(), RunOutcome::Identified);
+}
+
 }  // namespace
 }  // namespace updater

@@ -32,6 +32,9 @@ int TWorkflow::GiveVerdict() {
 void TWorkflow::EndIdentifyOnly() {
   identStep_ = 0;
   identRetries_ = 0;
+  // The instrument acknowledges the resume command; that acknowledgement must
+  // find the ladder at its end, or it would start programming.
+  phase_ = PH_DONE;
   View().EnableOk(true);
   // The instrument leaves the update dialogue and measures again.
   Send(ResumeCommandOf(FileType()));
