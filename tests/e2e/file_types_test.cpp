@@ -3,6 +3,10 @@
 // instrument receives around it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
 #include "run_fixture.h"
 
 namespace updater {
@@ -56,6 +60,50 @@ TEST_F(RunTest, MotFileGoesThroughTheLadderWithFirstFileAndExternalHandler) {
   EXPECT_EQ(tail[3], "A.1111");
   EXPECT_TRUE(run_.view.Called("log: Programming Multi 770 !!"));
 }
+
+// The outside programmer held the port while the new firmware acknowledged its
+// start: nobody heard it. The run asks whether the instrument is there and goes
+// on with its answer, or fails cleanly when none comes.
+struct UnheardCase {
+  const char* name;
+  bool answersAfterProgramming;
+  RunOutcome outcome;
+};
+
+class UnheardAcknowledgement : public RunTest, public ::testing::WithParamInterface<UnheardCase> {};
+
+TEST_P(UnheardAcknowledgement, TheRunAsksOnceTheFirmwareHadTimeToStart) {
+  ProfileSpec profile;
+  profile.progFile2 = "P32FW.HEX";
+  profile.swKenn2 = ":10400000";
+  profile.prozTyp = "0";
+  Install(profile);
+  run_.dir.Write("P32FW.HEX", ":10400000312E323000FFFFFFFFFFFFFFFFFFFFFFFA\r\n:00000001FF\r\n");
+  auto programmed = std::make_shared<std::atomic<bool>>(false);
+  const FirmwareScript script;
+  const bool answers = GetParam().answersAfterProgramming;
+  run_.instruments[0].onLine = [script, programmed, answers](const std::string& line) {
+    return *programmed && !answers ? std::string() : script.Answer(line);
+  };
+  run_.loaders.onExternal = [programmed](loaders::ExternalHandler, const std::string&) {
+    *programmed = true;  // and its acknowledgement went to the tool
+    return 0;
+  };
+  run_.Start();
+  run_.PressOk();
+  ASSERT_TRUE(run_.RunUntilOutcome(GetParam().outcome, 120000));
+  const std::vector<std::string> lines = run_.instruments[0].Lines();
+  const auto entry = std::find(lines.begin(), lines.end(), "A.1200");
+  ASSERT_NE(entry, lines.end());
+  ASSERT_NE(entry + 1, lines.end());
+  EXPECT_EQ(entry[1], "A.1000");  // asked once, nothing else before it
+  EXPECT_EQ(run_.view.Called("log: The instrument does not report after programming."), !answers);
+}
+
+INSTANTIATE_TEST_SUITE_P(Firmware, UnheardAcknowledgement,
+                         ::testing::Values(UnheardCase{"Answers", true, RunOutcome::Succeeded},
+                                           UnheardCase{"StaysSilent", false, RunOutcome::Failed}),
+                         [](const ::testing::TestParamInfo<UnheardCase>& info) { return info.param.name; });
 
 TEST_F(RunTest, StartCmdIndex1SearchesWithA1000AndAsksA2003AtOnce) {
   ProfileSpec profile;

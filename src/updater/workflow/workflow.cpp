@@ -146,6 +146,7 @@ void TWorkflow::RunStart() {
   // A probe of an earlier run is over: the new run's first watchdog must
   // search, not send that probe's second bytes at the search rate.
   probeState_ = 0;
+  awaitingReport_ = false;
   Record().Clear();
   form_.SetOutcome(RunOutcome::None);
 
@@ -244,6 +245,7 @@ void TWorkflow::OnReply920() {
 }
 
 void TWorkflow::LadderStep() {
+  StopAwaitingReport();
   switch (phase_) {
     case PH_SEARCH:
       Send("A.1000\r\n");

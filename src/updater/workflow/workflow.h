@@ -107,6 +107,13 @@ class TWorkflow final : public RunWorkflow {
   void StartBin();
   void MainThroughExternal();
   void StoreAndClock();
+
+  // workflow_firmware_report.cpp
+  /// Runs the watchdog until the ladder's next step; asks the instrument
+  /// when the new firmware's acknowledgement does not come.
+  void AwaitFirmwareReport();
+  void StopAwaitingReport();
+  void ReportOverdue();
   void RetryBsl();
   void SecondComponent();
   void ProgramSecondComponent();
@@ -216,6 +223,9 @@ class TWorkflow final : public RunWorkflow {
   bool queryFlag_ = false;
   char labModel_ = 0;
   std::int32_t probeState_ = 0;
+  bool awaitingReport_ = false;     ///< see AwaitFirmwareReport
+  std::int32_t reportPhase_ = 0;    ///< the ladder's phase when the wait began
+  std::int32_t reportChecks_ = 0;   ///< watchdog periods of the wait
 
   // Search.
   std::int32_t baudIndex_ = -1;

@@ -210,7 +210,12 @@ void TWorkflow::MainThroughExternal() {
 }
 
 void TWorkflow::StoreAndClock() {
-  if (FileType() != FT_MOT || StartCmdIndex() != 0) return;
+  if (FileType() != FT_MOT || StartCmdIndex() != 0) {
+    // The port was away while the tool ran: the new firmware's
+    // acknowledgement, which the ladder waits for, may have gone unheard.
+    AwaitFirmwareReport();
+    return;
+  }
   LogText(Output().Pick(texts::kStoring));
   form_.Wait().DelayTime(12000, false);
   SetInstrumentClock(true);

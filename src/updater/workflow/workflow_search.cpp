@@ -110,6 +110,7 @@ void TWorkflow::ShowBootLoaderHint() {
 }
 
 void TWorkflow::WatchdogExpired() {
+  if (awaitingReport_) return ReportOverdue();
   if (probeState_ == 3) {
     const BootProbe probe = SecondProbeOf(FileType());
     if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);

@@ -15,6 +15,10 @@ inline constexpr BiText<80> kProgramming{{"NAME wird programmiert !!\r\n\r\n", "
 inline constexpr BiText<80> kStoring{
     {"Neue Daten werden gespeichert !!\r\nBitte warten ...\r\n", "Store new data !!\r\nPlease wait ...\r\n"}};
 
+inline constexpr BiText<100> kNoReportAfterProgramming{
+    {"Das Ger\xE4t meldet sich nach dem Programmieren nicht.\r\n",
+     "The instrument does not report after programming.\r\n"}};
+
 // The search's failure boxes, by failure count, and the boot-loader hint.
 inline constexpr BiText<180> kNoDeviceFound{
     {"Kein Ger\xE4t gefunden !!\r\nIst das Ger\xE4t auch richtig angeschlossen und eingeschalten ?\r"
