@@ -39,16 +39,27 @@ void PtyTransport::Close() {
   master_ = -1;
 }
 
-bool PtyTransport::Link(const std::string& path) const {
+namespace {
+
+bool IsLink(const std::string& path) {
   struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0) {
-    if (!S_ISLNK(existing.st_mode)) {
-      errno = EEXIST;
-      return false;
-    }
+  return ::lstat(path.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode);
+}
+
+}  // namespace
+
+bool PtyTransport::Link(const std::string& path) const {
+  if (IsLink(path)) {
     ::unlink(path.c_str());
+  } else if (::access(path.c_str(), F_OK) == 0) {
+    errno = EEXIST;
+    return false;
   }
   return ::symlink(slavePath_.c_str(), path.c_str()) == 0;
+}
+
+void PtyTransport::Unlink(const std::string& path) {
+  if (IsLink(path)) ::unlink(path.c_str());
 }
 
 std::string PtyTransport::Open() {

@@ -33,6 +33,10 @@ class PtyTransport {
   /// Points the symbolic link `path` at the slave, replacing a link (never a
   /// file) left there before. False with errno set when that fails.
   bool Link(const std::string& path) const;
+  /// Removes the symbolic link `path` (never a file), as the system removes a
+  /// pulled adapter's name: left behind, it would point at whatever pair gets
+  /// the slave's number next.
+  static void Unlink(const std::string& path);
 
   const std::string& SlavePath() const { return slavePath_; }
   int MasterFd() const { return master_; }

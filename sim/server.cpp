@@ -242,6 +242,7 @@ void Server::CarryOut(std::string_view action) {
 // on its way in either direction is lost.
 void Server::Unplug() {
   pty_.Close();
+  if (options_.link != nullptr) PtyTransport::Unlink(options_.link);
   instrument_.Output().clear();
   DropLineTraffic();
 }

@@ -3,9 +3,15 @@
 // command, which the simulator records in its dump.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include "simulator_process.h"
 #include "temp_installation.h"
@@ -44,6 +50,35 @@ TEST(ConsoleWithSimulator, StartsFromTheSampleInstallationAndWritesTheIdentifyCo
   // The instrument acknowledged (no instrument would give kExitNotFound); the
   // update run itself is not available yet.
   EXPECT_EQ(code, kExitFailed);
+}
+
+bool Exists(const std::string& link) {
+  struct stat seen {};
+  return ::lstat(link.c_str(), &seen) == 0;
+}
+
+// A pulled adapter's name goes with it. Left behind, the name would point at
+// the next pseudo-terminal that gets the same number, another test's
+// instrument, and a program that opens it would talk to that one.
+TEST(SimulatorPort, APulledAdapterTakesItsNameAlongAndGetsItBackWhenPluggedIn) {
+  TempInstallation dump;
+  const std::string link = dump.Path() + "/port";
+  updater::testing::Simulator sim(dump.Path(), {"baud=4800"}, {"unplug:A.1111"}, "msp430-classic", link);
+  ASSERT_FALSE(sim.Pty().empty());
+  const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  termios line{};
+  ASSERT_EQ(::tcgetattr(fd, &line), 0);
+  ::cfmakeraw(&line);
+  ::cfsetspeed(&line, B4800);
+  line.c_cflag |= CSTOPB;
+  ASSERT_EQ(::tcsetattr(fd, TCSANOW, &line), 0);
+  ASSERT_EQ(::write(fd, "A.1111\r\n", 8), 8);
+  for (int i = 0; i < 100 && Exists(link); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ::close(fd);
+  EXPECT_FALSE(Exists(link));
+  ASSERT_TRUE(sim.Act("clear-faults"));
+  EXPECT_TRUE(Exists(link));
 }
 
 }  // namespace
