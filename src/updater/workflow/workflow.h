@@ -109,8 +109,8 @@ class TWorkflow final : public RunWorkflow {
   void StoreAndClock();
 
   // workflow_firmware_report.cpp
-  /// Runs the watchdog until the ladder's next step; asks the instrument
-  /// when the new firmware's acknowledgement does not come.
+  /// After a programming: runs the watchdog until the ladder's next step;
+  /// asks the instrument when the new firmware's acknowledgement does not come.
   void AwaitFirmwareReport();
   void StopAwaitingReport();
   void ReportOverdue();

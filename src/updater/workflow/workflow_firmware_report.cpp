@@ -1,7 +1,8 @@
-// TWorkflow: waiting for the new firmware's first acknowledgement after an
-// outside programmer has given the port back. The firmware acknowledges once
-// when it has started; if that happened while the tool still held the port,
-// nobody heard it, and the run would wait for it forever.
+// TWorkflow: waiting for the new firmware's first acknowledgement after a
+// programming. The firmware acknowledges once when it has started; if that
+// happened while an outside tool still held the port, nobody heard it, and a
+// disturbed line may garble it: without this wait, the run would wait for it
+// forever.
 #include "updater/workflow/workflow.h"
 #include "updater/workflow/workflow_codes.h"
 #include "updater/workflow/workflow_texts.h"

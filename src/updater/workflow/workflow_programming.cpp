@@ -140,7 +140,11 @@ void TWorkflow::StartTxt() {
   if (RunLoader(Msp430LoaderKind(), loaders::Msp430Args{loaderMode_, Record().MainFile.c_str(), true, queryFlag_}) ==
       0) {
     Post(EV_PROGRAM_FAILED);
+    return;
   }
+  // The firmware starts after load PC and acknowledges once; a disturbed line
+  // may garble that one acknowledgement.
+  AwaitFirmwareReport();
 }
 
 void TWorkflow::DropStartupProgramFiles() {
@@ -235,6 +239,7 @@ void TWorkflow::RetryBsl() {
   LogText(Output().Pick(texts::kStoring));
   form_.StartSecTimer();
   View().SetProgress(1);
+  AwaitFirmwareReport();
 }
 
 void TWorkflow::SecondComponent() {
