@@ -4,6 +4,7 @@
 PROJECT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev qt6-base-dev srecord
           libgl-dev xvfb xauth python3
+          ccache  # the three builds of the test command reuse what earlier runs compiled
           dpkg-dev file desktop-file-utils man-db)  # the Debian package and its check
 
 install_missing() {
