@@ -2,6 +2,8 @@
 // and the failure messages.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -58,24 +60,29 @@ TEST_F(NoisyNeighbourSearch, LineErrorsOfAnotherPortLeaveTheFoundPortAlone) {
   same.version = "1.20";
   Install();
   // While the found instrument is asked for its identity, the neighbour talks;
-  // the answer comes once its line errors have been announced.
-  std::atomic<platform::SerialPort*> neighbour{nullptr};
-  // Only at the first "A.2003": a repeated one (the watchdog's, on a loaded
-  // machine) may come after the run has closed the neighbour's port.
-  std::atomic<bool> talked{false};
-  run_.instruments[0].onLine = [&, same](const std::string& line) {
-    if (line == "A.2003" && !talked.exchange(true)) {
+  // the answer comes once its line errors have been announced. The instrument's thread outlives this body and may see a repeated
+  // "A.2003" (the watchdog's, on a loaded machine) late: what it touches is
+  // shared, not on this stack, and the neighbour's port, which the run closes
+  // after the serial number, is used only at the first "A.2003".
+  struct Neighbour {
+    std::atomic<platform::SerialPort*> port{nullptr};
+    std::atomic<bool> talked{false};
+  };
+  const auto neighbour = std::make_shared<Neighbour>();
+  testing::FakeInstrument& noisy = run_.instruments[1];
+  run_.instruments[0].onLine = [neighbour, &noisy, same](const std::string& line) {
+    if (line == "A.2003" && !neighbour->talked.exchange(true)) {
       for (int i = 0; i < 3; ++i) {
-        run_.instruments[1].Send("\xF0\xF8");
-        neighbour.load()->ReportLineErrors({.frame = true});
+        noisy.Send("\xF0\xF8");
+        neighbour->port.load()->ReportLineErrors({.frame = true});
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     }
     return same.Answer(line);
   };
   run_.Start();
-  neighbour = run_.form->Ports().At(1)->DriverPort();
-  ASSERT_NE(neighbour.load(), nullptr);
+  neighbour->port = run_.form->Ports().At(1)->DriverPort();
+  ASSERT_NE(neighbour->port.load(), nullptr);
   run_.PressOk();
   ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::NotProgrammed)) << ::testing::PrintToString(run_.view.calls);
   EXPECT_EQ(run_.form->FoundPort(), 0);
