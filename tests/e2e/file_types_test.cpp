@@ -62,8 +62,9 @@ TEST_F(RunTest, MotFileGoesThroughTheLadderWithFirstFileAndExternalHandler) {
 }
 
 // The new firmware's one acknowledgement of its start went unheard: an outside
-// programmer still held the port, or the line garbled it. The run asks whether the instrument is there and goes
-// on with its answer, or fails cleanly when none comes.
+// programmer still held the port, or the line garbled it. The run asks whether
+// the instrument is there and goes on with its answer, or fails cleanly when
+// none comes.
 struct UnheardCase {
   const char* name;
   bool outsideTool;  ///< a .HEX file through the outside tool, else TI-TXT through the boot loader
@@ -81,7 +82,9 @@ TEST_P(UnheardAcknowledgement, TheRunAsksOnceTheFirmwareHadTimeToStart) {
     profile.prozTyp = "0";
   }
   Install(profile);
-  run_.dir.Write("P32FW.HEX", ":10400000312E323000FFFFFFFFFFFFFFFFFFFFFFFA\r\n:00000001FF\r\n");
+  if (GetParam().outsideTool) {
+    run_.dir.Write("P32FW.HEX", ":10400000312E323000FFFFFFFFFFFFFFFFFFFFFFFA\r\n:00000001FF\r\n");
+  }
   auto programmed = std::make_shared<std::atomic<bool>>(false);
   const FirmwareScript script;
   const bool answers = GetParam().answersAfterProgramming;

@@ -2,10 +2,9 @@
 // and the failure messages.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "run_fixture.h"
@@ -60,10 +59,11 @@ TEST_F(NoisyNeighbourSearch, LineErrorsOfAnotherPortLeaveTheFoundPortAlone) {
   same.version = "1.20";
   Install();
   // While the found instrument is asked for its identity, the neighbour talks;
-  // the answer comes once its line errors have been announced. The instrument's thread outlives this body and may see a repeated
-  // "A.2003" (the watchdog's, on a loaded machine) late: what it touches is
-  // shared, not on this stack, and the neighbour's port, which the run closes
-  // after the serial number, is used only at the first "A.2003".
+  // the answer comes once its line errors have been announced. The
+  // instrument's thread outlives this body and may see a repeated "A.2003"
+  // (the watchdog's, on a loaded machine) late: what it touches is shared, not
+  // on this stack, and the neighbour's port, which the run closes after the
+  // serial number, is used only at the first "A.2003".
   struct Neighbour {
     std::atomic<platform::SerialPort*> port{nullptr};
     std::atomic<bool> talked{false};

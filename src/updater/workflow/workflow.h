@@ -107,13 +107,6 @@ class TWorkflow final : public RunWorkflow {
   void StartBin();
   void MainThroughExternal();
   void StoreAndClock();
-
-  // workflow_firmware_report.cpp
-  /// After a programming: runs the watchdog until the ladder's next step;
-  /// asks the instrument when the new firmware's acknowledgement does not come.
-  void AwaitFirmwareReport();
-  void StopAwaitingReport();
-  void ReportOverdue();
   void RetryBsl();
   void SecondComponent();
   void ProgramSecondComponent();
@@ -131,6 +124,13 @@ class TWorkflow final : public RunWorkflow {
     loaders::ComPortLink link;
     loaders::LoaderContext context;
   };
+
+  // workflow_firmware_report.cpp
+  /// After a programming: runs the watchdog until the ladder's next step;
+  /// asks the instrument when the new firmware's acknowledgement does not come.
+  void AwaitFirmwareReport();
+  void StopAwaitingReport();
+  void ReportOverdue();
 
   // workflow_search.cpp
   bool SearchStep(bool advance);
