@@ -70,6 +70,8 @@ class Instrument final : private Host {
   const TerminalFlash* Terminal() const { return terminal_.get(); }
   /// The settings the active protocol listens at (the firmware's while it boots).
   LineSettings Line() const;
+  /// True when the active protocol understands bytes sent at `seen`.
+  bool Understands(const LineSettings& seen) const { return protocol_ && protocol_->Line().Understands(seen); }
   /// True when the active protocol takes bytes at the line's rate only.
   bool FlowControlled() const { return protocol_ && protocol_->FlowControlled(); }
 

@@ -45,25 +45,42 @@ bool Server::ReadLine() {
   if (!pty_.IsOpen()) return true;
   std::array<std::uint8_t, kReadChunk> buffer;
   for (std::size_t room = ReadRoom(); room > 0; room = ReadRoom()) {
+    const LineSettings beforeRead = pty_.Seen();
     const long n = pty_.Read(std::span(buffer).first(room));
     if (n < 0) return false;
-    if (n == 0) break;
+    if (n == 0) {
+      settingsWhenIdle_ = beforeRead;
+      break;
+    }
     deadTime_.BytesArrived(std::chrono::steady_clock::now());
     const auto bytes = std::span(buffer).first(static_cast<std::size_t>(n));
+    const LineSettings seen = SettingsOfArrival();
     if (!options_.pace) {
-      instrument_.Receive(bytes, pty_.Seen());
+      instrument_.Receive(bytes, seen);
       continue;
     }
     // The bytes reach the instrument one character time after another, from
     // the moment the line is free: a pty carries them at once.
     const auto charTime = ReadCharTime();
     const RealTime start = std::max(std::chrono::steady_clock::now(), lineFree_);
-    inbound_.push_back({{bytes.begin(), bytes.end()}, pty_.Seen(), start, charTime, 0});
+    inbound_.push_back({{bytes.begin(), bytes.end()}, seen, start, charTime, 0});
     inboundBytes_ += bytes.size();
     lineFree_ = start + charTime * n;
   }
   FeedDue();
   return true;
+}
+
+// A pty carries no line settings with its bytes: they are read after the
+// fact, and by then the updater may have switched its side, as it does right
+// after the last frame at the old rate (on a real line its drain waits until
+// that frame has left; on a pty the drain returns at once). Bytes that came
+// in while the settings changed were sent at the old settings or the new
+// ones, so they count as sent at the old ones when only those are understood.
+// Bytes sent at settings the instrument never listened at stay noise.
+LineSettings Server::SettingsOfArrival() const {
+  const LineSettings now = pty_.Seen();
+  return !instrument_.Understands(now) && instrument_.Understands(settingsWhenIdle_) ? settingsWhenIdle_ : now;
 }
 
 void Server::FeedDue() {

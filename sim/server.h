@@ -65,6 +65,7 @@ class Server {
   };
 
   bool ReadLine();
+  LineSettings SettingsOfArrival() const;
   void FeedDue();
   std::optional<RealTime> NextFeed() const;
   std::chrono::nanoseconds ReadCharTime() const;
@@ -88,6 +89,7 @@ class Server {
   RealTime lineFree_{};      // pacing: when the line has carried every byte read so far
   std::deque<Inbound> inbound_;
   std::size_t inboundBytes_ = 0;  // not yet fed
+  LineSettings settingsWhenIdle_;  // the updater's settings when a read last found nothing
   std::size_t chunkSent_ = 0;  // bytes of the front chunk already written
   bool blocked_ = false;     // the pty took no more bytes; wait until it is writable
   bool stop_ = false;

@@ -122,5 +122,22 @@ TEST_F(PtyServerTest, AtAWrongRateOnlyNoiseComesBack) {
   EXPECT_EQ(Ask("A.1111\r\n", 8).find('!'), std::string::npos);
 }
 
+// A pty's drain returns at once, so the updater may switch its side before
+// the simulator has read the last frame sent at the old settings; on a real
+// line that frame had left before the switch. Sent after the switch, a frame
+// is noise.
+TEST_F(PtyServerTest, AFrameSentJustBeforeTheLineChangesIsHeardOneSentAfterIsNot) {
+  SetLine(B9600, true);
+  ASSERT_EQ(Ask("A.1111\r\n", 3), "!\r\n");
+  const std::string before = "A.2001\r\n";
+  ASSERT_EQ(::write(slave_, before.data(), before.size()), static_cast<ssize_t>(before.size()));
+  SetLine(B4800, true);
+  EXPECT_EQ(Ask("", 1).find('I'), std::string::npos) << "the answer arrives at the new rate: noise";
+  EXPECT_EQ(Ask("A.2002\r\n", 8).find('I'), std::string::npos);
+  StopServer();
+  const std::string state = ReadFile(dumpDir_ + "/state.json");
+  EXPECT_NE(state.find("\"commands\": [\"A.1111\", \"A.2001\"]"), std::string::npos) << state;
+}
+
 }  // namespace
 }  // namespace sim
