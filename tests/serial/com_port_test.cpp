@@ -9,6 +9,7 @@
 #include <ctime>
 #include <thread>
 
+#include "serial/read_arrived.h"
 #include "serial/v24_dialog_model.h"
 #include "serial_test_support.h"
 
@@ -235,6 +236,27 @@ TEST_F(ComPortTest, UnreadDataBringsNoFurtherNotificationAndNoLoad) {
   const double cpuBefore = ProcessCpuSeconds();
   EXPECT_FALSE(loop.WaitFor(WM_V24_RXDATA, 1, 9000));
   EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.1) << "the reader must block, not spin";
+}
+
+// A complete reply is taken without waiting out the read time-outs, which
+// take 20 ms after the last byte and 250 ms when nothing is there; what comes
+// afterwards is announced again.
+TEST_F(ComPortTest, ReadArrivedTakesWhatCameAtOnceAndTheNextArrivalIsAnnounced) {
+  TComPort port;
+  OpenWith(port, Record());
+  pty.Send("!\r\n");
+  ASSERT_TRUE(loop.WaitFor(WM_V24_RXDATA, 0, 2000));
+  Settle();
+  char buffer[251];
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadArrived(port, buffer, 250), 3);
+  EXPECT_EQ(ReadArrived(port, buffer, 250), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(100));
+  pty.Send("I");
+  EXPECT_TRUE(loop.WaitFor(WM_V24_RXDATA, 1, 1000));
+  EXPECT_EQ(ReadArrived(port, buffer, 250), 1);
+  port.Close();
+  EXPECT_EQ(ReadArrived(port, buffer, 250), TComPort::kClosed);
 }
 
 TEST_F(ComPortTest, DataQueuedBeforeOpenIsAnnounced) {
