@@ -1,8 +1,8 @@
 #include "updater/update_form.h"
 
-#include "serial/read_arrived.h"
 #include "serial/v24_types.h"
 #include "updater/app_texts.h"
+#include "updater/reply_reader.h"
 
 namespace updater {
 
@@ -99,15 +99,7 @@ void TUpdateForm::ParseReplies(int number) {
   const int position = ports_.PositionOf(number);
   serial::TComPort* port = ports_.At(position);
   if (port == nullptr) return;
-  // Only what has arrived: a complete reply is handled the moment its last
-  // byte is in, and the rest of one still coming is announced when it comes.
-  for (int count = TReplyParser::kReadSize; count == TReplyParser::kReadSize;) {
-    parser_.MakeRoom(TReplyParser::kReadSize);
-    char data[TReplyParser::kReadSize + 1];
-    count = serial::ReadArrived(*port, data, TReplyParser::kReadSize);
-    if (count <= 0) return;  // closed: the received bytes stay
-    parser_.Feed(data, count, position);
-  }
+  FeedArrivedReplies(*port, parser_, position);
 }
 
 void TUpdateForm::AnswerFrom(int position) {

@@ -12,6 +12,7 @@
 #include "serial/com_port.h"
 #include "updater/event_codes.h"
 #include "updater/reply_parser.h"
+#include "updater/reply_reader.h"
 
 namespace loaders::test {
 
@@ -56,9 +57,7 @@ class UpdaterRig final : public LoaderServices, private updater::ReplyListener {
   static core::TEventRecord Window(void* object, core::TEvents&, core::TEventRecord event) {
     auto* self = static_cast<UpdaterRig*>(object);
     if (event.Kind != core::EVT_MSG || event.Code != updater::EV_SERIAL_DATA) return event;
-    char buffer[updater::TReplyParser::kReadSize + 1];
-    const int n = self->port_->Read(buffer, updater::TReplyParser::kReadSize);
-    if (n > 0) self->parser_.Feed(buffer, n, 0);
+    updater::FeedArrivedReplies(*self->port_, self->parser_, 0);
     return {};
   }
 
