@@ -5,11 +5,12 @@
 
 namespace updater {
 
-/// Feeds `parser` with everything that has arrived on `port` (the port at
-/// table `position`), without waiting for more: a complete reply is handled
-/// the moment its last byte is in, and the rest of one still coming is
-/// announced when it comes. A closed port leaves the received bytes as they
-/// are.
+/// Feeds `parser` with what has arrived on `port` (the port at table
+/// `position`). When that ends with a line end the replies are complete and
+/// are handled at once, instead of 20 ms later when the component's read
+/// would have given up waiting for more; anything else is read on as the
+/// component reads, until the line is quiet. A closed port leaves the
+/// received bytes as they are.
 void FeedArrivedReplies(serial::TComPort& port, TReplyParser& parser, int position);
 
 }  // namespace updater

@@ -4,7 +4,9 @@
 
 #include <sys/file.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "installation_fixture.h"
 #include "platform/plain_message_loop.h"
@@ -103,6 +105,23 @@ TEST_F(PtyPortsTest, ARepliesSplitOverTwoArrivalsIsPostedOnce) {
   ASSERT_TRUE(RunUntil(loop_, [&] { return seen_.size() >= 2; }));
   EXPECT_EQ(seen_, (std::vector<Seen>{{20, "28101.000"}, {21, "1.23"}}));
   EXPECT_EQ(form_->FoundPort(), -1);  // a numbered reply does not find the port
+}
+
+// A reply is handled the moment its line end is in; until then a "Q" in it
+// may still be a Lab answer byte or part of the reply, which only the quiet
+// after it tells, so a reply still coming is awaited as a whole.
+TEST_F(PtyPortsTest, AQInAReplyStillComingIsPartOfTheReplyAndALoneQIsALabAnswer) {
+  StartForm();
+  const auto sent = std::chrono::steady_clock::now();
+  ptys_.Send(2, "I.20#2Q");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ptys_.Send(2, "8\r\n");
+  if (std::chrono::steady_clock::now() - sent > std::chrono::milliseconds(15))
+    GTEST_SKIP() << "the rest left after the line's quiet time: this machine is too loaded to tell";
+  ASSERT_TRUE(RunUntil(loop_, [&] { return !seen_.empty(); }));
+  ptys_.Send(2, "Q");
+  ASSERT_TRUE(RunUntil(loop_, [&] { return seen_.size() >= 2; }));
+  EXPECT_EQ(seen_, (std::vector<Seen>{{20, "2Q8"}, {EV_LAB_ANSWER, ""}}));
 }
 
 class FixedPortTest : public PtyPortsTest {
