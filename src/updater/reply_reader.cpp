@@ -7,27 +7,33 @@
 namespace updater {
 namespace {
 
-bool EndsWithLineEnd(const char* data, int count) {
-  return std::string_view(data, static_cast<std::size_t>(count)).ends_with("\r\n");
+// The one thing the parser tells by how its input was cut: a lone "Q" or
+// boot-loader acknowledgement without a line end behind it is a Lab answer.
+// A piece of a reply with such a byte in it must therefore not be fed before
+// the rest has come; any other piece waits in the parser for its line end.
+bool MayBeTakenForALabAnswer(std::string_view data) {
+  return !data.ends_with("\r\n") && data.find_first_of("Q\x90") != std::string_view::npos;
 }
 
 }  // namespace
 
 void FeedArrivedReplies(serial::TComPort& port, TReplyParser& parser, int position) {
-  parser.MakeRoom(TReplyParser::kReadSize);
-  char data[TReplyParser::kReadSize + 1];
-  int count = serial::ReadArrived(port, data, TReplyParser::kReadSize);
-  if (count < 0) return;  // closed: the received bytes stay
-  if (count < TReplyParser::kReadSize && !EndsWithLineEnd(data, count)) {
-    // Part of a reply, or something the parser can only tell by the silence
-    // after it (a lone acknowledgement byte, a frame): the rest is awaited
-    // as the component's read does, until the line has been quiet for a
-    // while.
-    const int rest = port.Read(data + count, static_cast<unsigned long>(TReplyParser::kReadSize - count));
-    if (rest < 0) return;
-    count += rest;
+  for (int count = TReplyParser::kReadSize; count == TReplyParser::kReadSize;) {
+    parser.MakeRoom(TReplyParser::kReadSize);
+    char data[TReplyParser::kReadSize + 1];
+    count = serial::ReadArrived(port, data, TReplyParser::kReadSize);
+    // Closed: the received bytes stay. Nothing: the bytes announced were
+    // taken with an earlier arrival's.
+    if (count <= 0) return;
+    if (count < TReplyParser::kReadSize && MayBeTakenForALabAnswer({data, static_cast<std::size_t>(count)})) {
+      // The rest is awaited as the component's read does, until the line
+      // has been quiet for a while.
+      const int rest = port.Read(data + count, static_cast<unsigned long>(TReplyParser::kReadSize - count));
+      if (rest < 0) return;
+      count += rest;
+    }
+    parser.Feed(data, count, position);
   }
-  parser.Feed(data, count, position);
 }
 
 }  // namespace updater

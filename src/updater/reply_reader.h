@@ -6,11 +6,11 @@
 namespace updater {
 
 /// Feeds `parser` with what has arrived on `port` (the port at table
-/// `position`). When that ends with a line end the replies are complete and
-/// are handled at once, instead of 20 ms later when the component's read
-/// would have given up waiting for more; anything else is read on as the
-/// component reads, until the line is quiet. A closed port leaves the
-/// received bytes as they are.
+/// `position`) and returns at once, instead of 20 ms after the last byte as
+/// the component's read would. Only a piece that the parser could take for a
+/// Lab answer (a "Q" or a boot-loader acknowledgement, no line end behind
+/// it) is read on as the component reads, until the line is quiet. A closed
+/// port leaves the received bytes as they are.
 void FeedArrivedReplies(serial::TComPort& port, TReplyParser& parser, int position);
 
 }  // namespace updater
