@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "serial/read_arrived.h"
-
 namespace loaders {
 
 int ComPortLink::Write(const std::uint8_t* data, int length) {
@@ -18,18 +16,26 @@ int ComPortLink::WriteText(const char* text) {
 
 int ComPortLink::Read(std::uint8_t* buffer, int size) {
   if (!Usable()) return kClosed;
-  // Only what has arrived is asked for, so that a frame is taken the moment
-  // its last byte is in. The component's zero byte behind the data needs one
-  // byte more of room.
+  // The component waits out its time-outs when fewer bytes are there than
+  // asked for, so only what has arrived is asked for: a frame is taken the
+  // moment its last byte is in. Its zero byte behind the data needs one byte
+  // more of room.
   constexpr int kChunk = 256;
   char staging[kChunk + 1];
+  // A read of nothing first tells the component that the owner has looked,
+  // so that the next arrival is announced. Bytes it noted before that while
+  // its notification was still outstanding count as announced: they are
+  // queued by now and taken below, whenever they came, or nothing would ever
+  // announce them again.
+  if (port_->Read(staging, 0) < 0) return kClosed;
   int total = 0;
-  while (total < size) {
-    const int n = serial::ReadArrived(*port_, staging, std::min(kChunk, size - total));
+  for (int ready = std::min(size, port_->Queued()); ready > 0; ready = std::min(size - total, port_->Queued())) {
+    const int want = std::min(kChunk, ready);
+    const int n = port_->Read(staging, static_cast<unsigned long>(want));
     if (n < 0) return total > 0 ? total : n;
-    if (n == 0) break;
     std::copy_n(staging, n, buffer + total);
     total += n;
+    if (n < want) break;
   }
   return total;
 }
