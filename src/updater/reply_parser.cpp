@@ -32,6 +32,8 @@ constexpr std::array<FrameVariant, 3> kFrames{{
 
 constexpr char kBslAcknowledge = static_cast<char>(0x90);  // MSP430 BSL answer to the 0x80 probe
 constexpr char kLabQ = 'Q';
+// The bytes that, alone, are a Lab answer.
+constexpr char kLabAnswerBytes[] = {kLabQ, kBslAcknowledge};
 
 // 1-based position of `mark` in `line`, 0 when absent.
 std::size_t PositionOf(std::string_view line, std::string_view mark) {
@@ -163,6 +165,10 @@ void TReplyParser::TakeLabAnswer() {
   Clear();
   events_.PostMessage(EV_LAB_ANSWER, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(static_cast<signed char>(byte))));
   answerSeen_ = true;
+}
+
+bool TReplyParser::MayBeTakenForALabAnswer(std::string_view piece) {
+  return !piece.ends_with(kLineEnd) && piece.find_first_of(std::string_view(kLabAnswerBytes, sizeof kLabAnswerBytes)) != kNone;
 }
 
 void TReplyParser::Feed(const char* data, int count, int position) {

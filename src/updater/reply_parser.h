@@ -49,6 +49,12 @@ class TReplyParser {
   /// complete.
   void MakeRoom(int bytes);
 
+  /// True when the parser could take `piece` for a lone Lab answer byte: it
+  /// holds a "Q" or a boot-loader acknowledgement with no line end behind it.
+  /// Only the quiet after such a piece tells whether more of a reply follows,
+  /// so it must be fed together with whatever comes right after it.
+  static bool MayBeTakenForALabAnswer(std::string_view piece);
+
   /// Appends `count` bytes read from the port at table `position` (bytes that
   /// do not fit push out the oldest ones) and handles what they complete.
   void Feed(const char* data, int count, int position);
