@@ -154,40 +154,47 @@ void T_BSL430::Receive() {
   if (session_.ReadArrived() == LoaderPort::kClosed) return;
   const std::uint8_t* rx = session_.Received();
   const std::size_t count = session_.ReceivedCount();
-  long frameStart = -1, ack = -1, nak = -1;
+  long frameStart = -1, reply = -1;
   for (std::size_t i = 0; i < count; ++i) {
     if (rx[i] == kHeader) {
       frameStart = static_cast<long>(i);
       break;
     }
-    if (rx[i] == kAck) ack = static_cast<long>(i);
-    if (rx[i] == kNak || rx[i] == kNakAlt) nak = static_cast<long>(i);
+    if (rx[i] == kAck || rx[i] == kNak || rx[i] == kNakAlt) reply = static_cast<long>(i);
   }
-  const std::size_t start = frameStart >= 0 ? static_cast<std::size_t>(frameStart) : count;
-  if (count - start > 3) {
-    const std::size_t length = static_cast<std::size_t>(rx[start + 2]) + 6;
-    if (count - start >= length) {
-      std::copy_n(rx + start, length, lastFrame_.begin());
-      session_.TakeOut(start, length);
-      // A frame with a wrong checksum is dropped; the step ends by its time-out.
-      if (ChecksumMatches({lastFrame_.data(), length})) {
-        session_.Advance();
-        if (frameHandler_) (this->*frameHandler_)(lastFrame_.data());
-        session_.ReportPosition();
-      }
-    }
-  }
-  if (ack >= 0) {
-    session_.Advance();
-    session_.TakeOut(static_cast<std::size_t>(ack));
-    if (nak > ack) nak = -1;
-    if (ackHandler_) (this->*ackHandler_)();
-  }
-  if (nak >= 0) {
-    session_.Advance();
-    session_.TakeOut(static_cast<std::size_t>(nak));
+  if (frameStart >= 0 && TakeFrame(static_cast<std::size_t>(frameStart))) return;
+  if (reply < 0) return;
+  // Only the last answer is the one to the step now waiting: an earlier one
+  // is left over from a sync repeated after its answer was late, and taken
+  // for this step's it would pass over a refused block.
+  const bool ack = rx[reply] == kAck;
+  session_.TakeOut(0, static_cast<std::size_t>(reply) + 1);
+  session_.Advance();
+  if (!ack) {
     Retry(false);
+  } else if (ackHandler_) {
+    (this->*ackHandler_)();
   }
+}
+
+// A whole frame is taken out with everything in front of it: answers that
+// came before a frame belong to earlier steps, not to the one its handler
+// starts.
+bool T_BSL430::TakeFrame(std::size_t start) {
+  const std::uint8_t* rx = session_.Received();
+  const std::size_t count = session_.ReceivedCount();
+  if (count - start <= 3) return false;
+  const std::size_t length = static_cast<std::size_t>(rx[start + 2]) + 6;
+  if (count - start < length) return false;
+  std::copy_n(rx + start, length, lastFrame_.begin());
+  session_.TakeOut(0, start + length);
+  // A frame with a wrong checksum is dropped; the step ends by its time-out.
+  if (ChecksumMatches({lastFrame_.data(), length})) {
+    session_.Advance();
+    if (frameHandler_) (this->*frameHandler_)(lastFrame_.data());
+    session_.ReportPosition();
+  }
+  return true;
 }
 
 void T_BSL430::Retry(bool timeout) {

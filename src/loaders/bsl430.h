@@ -72,6 +72,8 @@ class T_BSL430 final : public ProgrammingLoader {
 
   // Receiving and retrying.
   void Receive();
+  /// Handles the frame at `start` once it is whole; false while it is not.
+  bool TakeFrame(std::size_t start);
   void Retry(bool timeout);
 
   // Steps that send.

@@ -43,7 +43,11 @@ bool BslSession::OnMessage(const core::TEventRecord& event) {
       steps.acknowledged();
       return true;
     case updater::EV_REPLY_LINE:
-      steps.replyLine();
+      // Once the boot loader is being started, a further "A." line (the
+      // entry command's own answer, read before the line was handed over)
+      // must not start it again: that would throw away the boot loader's
+      // answer to the first sync and leave every later answer one behind.
+      if (!bslMode) steps.replyLine();
       return true;
     case updater::EV_NEGATIVE:
       stepCode = kStepNotAvailable;

@@ -46,6 +46,9 @@ struct UpdateRun {
   std::vector<std::uint32_t> erases = {};  // erased segments in order, when given
   std::int32_t startCmdIndex = 0;
   int unplugAtWrite = 0;  // the adapter is unplugged at this binary write of the loader
+  // The instrument's answer to the entry command was read as a reply line
+  // and waits in the queue while the loader starts the boot loader.
+  bool entryAnswerEarly = false;
 };
 
 /// Segment addresses from `high` down to `low`, 512 bytes apart.
@@ -101,8 +104,10 @@ class Msp430EndToEnd : public ::testing::TestWithParam<UpdateRun> {
     const std::vector<std::uint8_t> got = flash.Read(segment.address, segment.data.size());
     for (std::size_t i = 0; i < got.size(); ++i) {
       if (got[i] != segment.data[i]) {
-        return ::testing::AssertionFailure() << "flash differs at 0x" << std::hex << segment.address + i << ": 0x"
-                                             << int(got[i]) << " instead of 0x" << int(segment.data[i]);
+        char where[64];
+        std::snprintf(where, sizeof where, "flash differs at 0x%X: 0x%02X instead of 0x%02X",
+                      static_cast<unsigned>(segment.address + i), got[i], segment.data[i]);
+        return ::testing::AssertionFailure() << where;
       }
     }
   }
@@ -125,6 +130,9 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
   updater.startCmdIndex = run.startCmdIndex;
   test::RecordingPort recorder(updater.Link(), run.five);
   recorder.unplugAtWrite = run.unplugAtWrite;
+  if (run.entryAnswerEarly) {
+    recorder.firstBinaryWrite = [&updater] { updater.Events().PostMessage(updater::EV_REPLY_LINE); };
+  }
   const LoaderContext context = updater.LoaderServices::Context(recorder, dir_);
   std::unique_ptr<ProgrammingLoader> loader = run.five ? Make<T_BSL_54XX_430>(context) : Make<T_BSL430>(context);
   const int result = loader->Program(Msp430Args{run.component, run.file, run.syncFirst, run.queryFirst});
@@ -157,6 +165,7 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
   }
   EXPECT_EQ(result, 1);
   EXPECT_EQ(resultCode, 0);
+  EXPECT_EQ(recorder.bootLoaderLines, 1) << "the boot loader was started more than once";
   EXPECT_TRUE(updater.view.boxes.empty()) << updater.view.boxes.front();
   EXPECT_EQ(updater.view.title, "Update");  // the report is reset at the end
   EXPECT_EQ(updater.view.progress, 0);
@@ -186,6 +195,12 @@ const UpdateRun kRuns[] = {
     {.name = "ClassicLab", .preset = "msp430-classic", .settings = {"running=bootloader", "entry=0x0C04"},
      .flagA = true, .syncFirst = false, .queryFirst = false, .file = "LABXXX.TXT"},
     {.name = "ClassicNakRecovered", .preset = "msp430-classic", .faults = {"nak:rx@2"}},
+    // A refused block is sent again although an answer from earlier steps is
+    // still about: here the entry command's answer, or the instrument's
+    // answer to a sync repeated after the first went unanswered.
+    {.name = "ClassicNakAfterEarlyEntryAnswer", .preset = "msp430-classic", .faults = {"nak:rx@2"},
+     .entryAnswerEarly = true},
+    {.name = "ClassicNakAfterRepeatedSync", .preset = "msp430-classic", .faults = {"noack:sync@1", "nak:rx@2"}},
     // The 96th erase is the information segment at 0x1080: refused, it is left
     // out and programming begins, where the old version text there refuses
     // the new one.
@@ -200,6 +215,7 @@ const UpdateRun kRuns[] = {
     {.name = "ClassicNoBootLoader", .preset = "msp430-classic", .faults = {"refuse:5588"}, .queryFirst = false,
      .expectResult = 17},
     {.name = "FiveWithQuery", .preset = "msp430-5xx", .five = true, .erases = Down(0xFC00, 0x5C00, {0xFFFF})},
+    {.name = "FiveEarlyEntryAnswer", .preset = "msp430-5xx", .five = true, .entryAnswerEarly = true},
     {.name = "FiveSkipsVectorSegment", .preset = "msp430-5xx", .five = true, .flashErase = 0x10000,
      .erases = Down(0x10000, 0x10000, Down(0xFC00, 0x5C00, {0xFFFF}))},
     // Information memory as block 0: the boot loader's area is never erased.

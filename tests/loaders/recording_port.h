@@ -3,6 +3,7 @@
 // sends, as absolute addresses (the classic memory offset included).
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "serial/com_port.h"
@@ -19,6 +20,8 @@ class RecordingPort final : public LoaderPort {
   using Clock = std::chrono::steady_clock;
 
   std::vector<std::uint32_t> erases;
+  int bootLoaderLines = 0;  ///< times the line was set to the boot loader's 9600 8E1
+  std::function<void()> firstBinaryWrite;  ///< told when the loader's first binary write goes out
   // The boot-loader phase: from the first binary write (of at least
   // `phaseFromBytes` bytes) to the last byte read, and the time its bytes
   // need on the wire at the line's rate.
@@ -34,6 +37,7 @@ class RecordingPort final : public LoaderPort {
 
   int Write(const std::uint8_t* data, int length) override {
     if (Unplugged(++binaryWrites)) return serial::TComPort::kShortWrite;
+    if (binaryWrites == 1 && firstBinaryWrite) firstBinaryWrite();
     Note(data, length);
     if (firstWrite == Clock::time_point{} && static_cast<std::size_t>(length) >= phaseFromBytes) {
       firstWrite = Clock::now();
@@ -58,6 +62,7 @@ class RecordingPort final : public LoaderPort {
   void ChangeV24Parameter(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity,
                           bool keinNull) override {
     bitRate_ = serial::BaudRateOf(baud);
+    if (baud == serial::B__9600 && parity == serial::Even) ++bootLoaderLines;
     charBits_ = 1 + 8 + (parity == serial::NoParity ? 0 : 1) + (stopBits == serial::S_2 ? 2 : 1);
     inner_.ChangeV24Parameter(baud, stopBits, parity, keinNull);
   }
