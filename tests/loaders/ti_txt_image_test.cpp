@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -153,7 +154,14 @@ TEST(Image5xx, MovesTheVectorRegionToTheEndUnlessItIsFirst) {
 // back exactly the bytes it was given, at their addresses.
 TEST(TiTxtReader, ReadsWhatAnIndependentConverterWrites) {
   if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat not installed";
-  const std::string dir = ::testing::TempDir();
+  // A directory of its own: the same test may run in another build at once.
+  char pattern[] = "/tmp/ti-txt-srec-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const struct RemovedAtEnd {
+    std::string path;
+    ~RemovedAtEnd() { std::filesystem::remove_all(path); }
+  } removed{dir};
   struct Piece {
     std::uint32_t address;
     std::vector<std::uint8_t> bytes;
