@@ -132,7 +132,8 @@ TEST_F(PtyServerTest, AFrameSentJustBeforeTheLineChangesIsHeardOneSentAfterIsNot
   const std::string before = "A.2001\r\n";
   ASSERT_EQ(::write(slave_, before.data(), before.size()), static_cast<ssize_t>(before.size()));
   SetLine(B4800, true);
-  EXPECT_EQ(Ask("", 1).find('I'), std::string::npos) << "the answer arrives at the new rate: noise";
+  // Its answer is read away: whole if it left before the switch, else noise.
+  Ask("", 1);
   EXPECT_EQ(Ask("A.2002\r\n", 8).find('I'), std::string::npos);
   StopServer();
   const std::string state = ReadFile(dumpDir_ + "/state.json");
