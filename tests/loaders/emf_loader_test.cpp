@@ -24,14 +24,6 @@
 namespace loaders {
 namespace {
 
-// The loader's pauses and its watchdog take 20 times less real time: its
-// 10 s watchdog still spans half a second, which a loaded machine can stall
-// the test for between two blocks.
-const platform::Clock& FastClock() {
-  static const std::unique_ptr<platform::Clock> clock = platform::MakeSteadyClock(20);
-  return *clock;
-}
-
 std::vector<std::uint8_t> FileBytes(std::size_t size) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
@@ -91,7 +83,7 @@ class EmfLoaderTest : public ::testing::Test {
   std::string NotAvailable() const { return std::string(StepErrorText(kStepNotAvailable, 1)); }
 
   std::string dir_;
-  test::LoaderServices services_{FastClock()};
+  test::LoaderServices services_{test::FastLoaderClock()};
   test::ScriptedEmfLine line_{services_.Events()};
 };
 
@@ -227,7 +219,7 @@ TEST_P(EmfFault, EndsAsTheInstrumentAllows) {
   line_.crcReply = f.crcReply ? f.crcReply : "";
   line_.crcBeforeTransfer = f.crcBeforeTransfer;
   line_.deadFromBlock = f.deadFromBlock;
-  const platform::Tick begin = FastClock().Now();
+  const platform::Tick begin = test::FastLoaderClock().Now();
 
   const int result = Program(0, "FW.BIN");
 
@@ -257,7 +249,7 @@ TEST_P(EmfFault, EndsAsTheInstrumentAllows) {
     EXPECT_STRNE(right, f.crcReply);
   }
   if (f.silentBootLoader) {
-    EXPECT_GE(FastClock().Now() - begin, static_cast<platform::Tick>(EmfSession::kWatchdogMs));
+    EXPECT_GE(test::FastLoaderClock().Now() - begin, static_cast<platform::Tick>(EmfSession::kWatchdogMs));
   }
 }
 

@@ -19,18 +19,10 @@
 #include "loaders/session_texts.h"
 #include "loaders/wince_frames.h"
 #include "loaders/wince_texts.h"
-#include "platform/clock.h"
 #include "scripted_wince.h"
 
 namespace loaders {
 namespace {
-
-// Every wait of the loader runs 20 times faster than real time: its 8 s
-// watchdog still spans 400 ms, which a loaded machine can stall the test for.
-const platform::Clock& FastClock() {
-  static const std::unique_ptr<platform::Clock> clock = platform::MakeSteadyClock(20);
-  return *clock;
-}
 
 using Answer = test::ScriptedWinCE::Answer;
 using Bytes = std::vector<std::uint8_t>;
@@ -107,7 +99,7 @@ class WinCETransfer : public ::testing::Test {
   }
 
   std::string dir_;
-  test::LoaderServices services_{FastClock()};
+  test::LoaderServices services_{test::FastLoaderClock()};
   test::ScriptedWinCE instrument_{services_.Events(), services_.Loop(), [this] { services_.Drain().ProcessEvents(); }};
 };
 

@@ -36,7 +36,7 @@ TEST(Clock, ScaledClockShortensSleepsAndAdvancesFaster) {
   const auto real = std::chrono::steady_clock::now() - t0;
   EXPECT_GE(clock->Now() - before, 1000u);
   EXPECT_GE(real, std::chrono::milliseconds(50));
-  EXPECT_LT(real, std::chrono::milliseconds(1000)) << "the sleep was not shortened";
+  EXPECT_LT(real, std::chrono::milliseconds(400));
 }
 
 }  // namespace
