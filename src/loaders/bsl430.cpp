@@ -105,6 +105,7 @@ void T_BSL430::Opening(bool syncFirst) {
   } else {
     DefaultVectorForDirectStart();
   }
+  guessPassword_ = true;
   StartBsl(syncFirst);
 }
 
@@ -257,19 +258,31 @@ void T_BSL430::ChipInfo() {
 }
 
 void T_BSL430::SendPasswordFrame() {
-  // The password is the interrupt vector table: erased (0xFF) except the reset vector.
-  std::uint8_t payload[36];
-  std::fill(std::begin(payload), std::end(payload), 0xFF);
-  payload[34] = Lo(static_cast<std::uint32_t>(resetVector_));
-  payload[35] = Hi(static_cast<std::uint32_t>(resetVector_));
+  // The password is the interrupt vector table, behind four unused bytes.
+  const VectorTable table = guesses_.empty() ? TableWithResetVector(static_cast<std::uint16_t>(resetVector_))
+                                             : guesses_[guess_];
+  std::uint8_t payload[4 + kVectorTableBytes];
+  std::fill_n(payload, 4, 0xFF);
+  std::copy(table.begin(), table.end(), payload + 4);
   SendFrame(RxPassword, payload, sizeof payload);
 }
 
 void T_BSL430::Password() {
+  // Guessed once the image may have been replaced, which can move the vector.
+  if (guessPassword_ && guesses_.empty()) {
+    guesses_ = PasswordGuesses(TableWithResetVector(static_cast<std::uint16_t>(resetVector_)), image_);
+  }
   ackHandler_ = &T_BSL430::AfterPassword;
-  retryAction_ = &T_BSL430::Password;
+  retryAction_ = guesses_.size() > 1 ? &T_BSL430::NextPasswordGuess : &T_BSL430::Password;
   session_.stepCode = 4;
   SendPasswordFrame();
+}
+
+// A refused guess makes way for the next; after the last the first comes
+// again, in case noise, not the guess, was refused.
+void T_BSL430::NextPasswordGuess() {
+  guess_ = (guess_ + 1) % guesses_.size();
+  Password();
 }
 
 void T_BSL430::Baud() {

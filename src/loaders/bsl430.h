@@ -20,7 +20,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "loaders/boot_passwords.h"
 #include "loaders/bsl_frames.h"
 #include "loaders/bsl_session.h"
 #include "loaders/loader_context.h"
@@ -82,6 +84,7 @@ class T_BSL430 final : public ProgrammingLoader {
   void Version();
   void ChipInfo();
   void Password();
+  void NextPasswordGuess();
   void Baud();
   void Erase();
   void SendErase();
@@ -139,6 +142,9 @@ class T_BSL430 final : public ProgrammingLoader {
   std::int32_t bslVersion_ = 0;
   core::FixedText<8> versionText_;
   std::int32_t resetVector_ = 0;
+  bool guessPassword_ = false;  ///< a direct start: nobody has read the vector table
+  std::vector<VectorTable> guesses_;
+  std::size_t guess_ = 0;
   std::int32_t blockIndex_ = 0;
   std::int32_t patchIndex_ = 0;
   std::int32_t wantedOffset_ = 0;

@@ -83,6 +83,7 @@ int T_BSL_54XX_430::Program(int componentIndex, const char* fileName, bool, bool
       return;
     }
     PasswordForDirectStart();
+    guesses_ = PasswordGuesses(TableOf(password_), image_);
     StartBsl();
   });
   if (programmed) return 1;
@@ -211,6 +212,9 @@ void T_BSL_54XX_430::HandleResponse(const std::uint8_t* frame) {
     case 0x02:  // flash fail bit set
     case 0x03:  // voltage change during program
     case 0x05:  // password error
+      // The boot loader has erased its main memory for the wrong password:
+      // the next guess (the erased table) is the one it takes now.
+      if (guess_ + 1 < guesses_.size()) return NextPasswordGuess();
       resultCode_ = FailureCode(session_.stepCode);
       session_.ShowError(StepErrorText(resultCode_, ctx_.language));
       return;
@@ -243,12 +247,23 @@ void T_BSL_54XX_430::Password() {
   messageHandler_ = &T_BSL_54XX_430::Version;
   retryAction_ = &T_BSL_54XX_430::Password;
   session_.stepCode = 4;
-  std::uint8_t data[2 * kPasswordWords];
-  for (int i = 0; i < kPasswordWords; ++i) {
-    data[2 * i] = Lo(static_cast<std::uint32_t>(password_[static_cast<std::size_t>(i)]));
-    data[2 * i + 1] = Hi(static_cast<std::uint32_t>(password_[static_cast<std::size_t>(i)]));
+  const VectorTable data = TableOf(password_);
+  SendCore(RxPassword, 0, data.data(), data.size());
+}
+
+void T_BSL_54XX_430::NextPasswordGuess() {
+  const VectorTable& table = guesses_[++guess_];
+  for (std::size_t i = 0; i < kPasswordWords; ++i) password_[i] = table[2 * i] | (table[2 * i + 1] << 8);
+  Password();
+}
+
+VectorTable T_BSL_54XX_430::TableOf(const PasswordWords& words) {
+  VectorTable table;
+  for (std::size_t i = 0; i < kPasswordWords; ++i) {
+    table[2 * i] = Lo(static_cast<std::uint32_t>(words[i]));
+    table[2 * i + 1] = Hi(static_cast<std::uint32_t>(words[i]));
   }
-  SendCore(RxPassword, 0, data, sizeof data);
+  return table;
 }
 
 void T_BSL_54XX_430::Version() {

@@ -12,7 +12,9 @@
 // Results, time-outs and thread as for T_BSL430.
 #include <array>
 #include <cstdint>
+#include <vector>
 
+#include "loaders/boot_passwords.h"
 #include "loaders/bsl_frames.h"
 #include "loaders/bsl_session.h"
 #include "loaders/loader_context.h"
@@ -44,6 +46,7 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   /// The password learnt from a reply text (see TakePassword).
   using PasswordWords = std::array<std::int32_t, kPasswordWords>;
   static PasswordWords PasswordFromText(const char* text);
+  static VectorTable TableOf(const PasswordWords& words);
 
  private:
   using Step = void (T_BSL_54XX_430::*)();
@@ -62,6 +65,7 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
 
   void SendCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data, std::size_t size);
   void Password();
+  void NextPasswordGuess();
   void Version();
   void Descriptor();
   void Baud();
@@ -92,6 +96,8 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   std::int32_t eraseAddress_ = 0;
   std::int32_t blockIndex_ = 0;
   PasswordWords password_{};
+  std::vector<VectorTable> guesses_;  ///< a direct start: passwords to try in turn
+  std::size_t guess_ = 0;
   TiTxtImage image_;
   std::array<std::uint8_t, bsl5xx::kMaxFrame> frame_{};
   std::array<std::uint8_t, bsl5xx::kMaxFrame> lastFrame_{};

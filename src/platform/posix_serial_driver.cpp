@@ -169,8 +169,12 @@ class PosixSerialPort final : public SerialPort {
     }
     const bool standard = StandardSpeed(s.baudRate) != B0;
     if (!standard) cfsetspeed(&t, B38400);  // placeholder until termios2 sets the rate
-    if (::tcsetattr(fd_, TCSANOW, &t) != 0) return Fail(errno);
+    // Dropping zero bytes is this driver's own filter, so it follows the
+    // request even when the device refuses part of it: a pty, which cannot
+    // carry parity, answers a request that changes nothing else with EINVAL,
+    // and a stale filter would then eat the zero bytes of a binary protocol.
     discardNull_ = s.discardNull;
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0) return Fail(errno);
     WriteModemLines(s);
     if (!standard && !WriteBitRate(fd_, s.baudRate)) return RateFailed(s.baudRate, 0);
     const std::uint32_t actual = ReadBitRate(fd_);

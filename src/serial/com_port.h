@@ -174,6 +174,8 @@ class TComPort {
   /// Copies the record into V24 (and into the settings file when StreamOn) and
   /// sets AutoSearch.
   void InitParameter(const V24ParameterTag* record, bool autoSearch);
+  /// The parameter set's record as it stands, without touching the settings file.
+  const V24ParameterTag& V24Record() const { return v24_.Record(); }
   TV24Parameter* V24() { return &v24_; }
   TDlgParameter* V24Dialog() { return &v24Dialog_; }
   void SetV24(const TV24Parameter* other);

@@ -162,6 +162,17 @@ TEST_F(RunTest, ModelMenuRunsTheExternalHandlerThenANewRun) {
 class BootLoaderProbeTest : public RunTest {
  protected:
   BootLoaderProbeTest() : RunTest({0}) {}  // a boot loader listens at any rate
+
+  // Runs until the boot loader that answered the probe with "Q" is programmed.
+  ProgramCall ProgrammedAfterTheProbe() {
+    run_.instruments[0].onProbe = [](const std::string& bytes) {
+      return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
+    };
+    run_.Start();
+    run_.PressOk();
+    EXPECT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }, 120000));
+    return run_.loaders.programs.empty() ? ProgramCall{} : run_.loaders.programs[0];
+  }
 };
 
 // A boot loader's announcement (10042) and a Lab answer (10044) start
@@ -197,19 +208,22 @@ TEST_F(BootLoaderProbeTest, ANewRunForgetsTheProbeOfTheLastOne) {
   EXPECT_EQ(run_.workflow->ProbeState(), 0);
 }
 
-TEST_F(BootLoaderProbeTest, ALabInstrumentAnsweringTheProbeIsProgrammedThroughItsBootLoader) {
+// The Lab file when the installation has one; otherwise the instrument found in
+// its boot loader (a blank one, or one a failed run left there) is given the
+// installation's own firmware.
+TEST_F(BootLoaderProbeTest, ALabInstrumentAnsweringTheProbeIsGivenTheLabFile) {
   Install();
-  run_.instruments[0].onProbe = [](const std::string& bytes) {
-    return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
-  };
-  run_.Start();
-  run_.PressOk();
-  ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }, 120000));
-  const ProgramCall& call = run_.loaders.programs[0];
+  run_.dir.Write("labxxx.txt", testing::TiTxtImage("1.20"));
+  const ProgramCall call = ProgrammedAfterTheProbe();
   EXPECT_EQ(call.kind, loaders::LoaderKind::Bsl54xx430);
   EXPECT_EQ(call.file, "LABXXX.TXT");
   EXPECT_FALSE(call.syncFirst);
   EXPECT_EQ(run_.form->Record().FlagA, 1);
+}
+
+TEST_F(BootLoaderProbeTest, WithoutALabFileTheInstallationsFirmwareIsGiven) {
+  Install();
+  EXPECT_EQ(ProgrammedAfterTheProbe().file, "MULTI.TXT");
 }
 
 }  // namespace

@@ -192,6 +192,19 @@ TEST_F(ComPortTest, ReadDropsZeroBytesOnlyWithKeinNullZeichen) {
   }
 }
 
+// A pty carries no parity: asking for even parity when the line already
+// "has" it changes nothing and the device refuses the request. Zero bytes of a
+// binary protocol that follows must still come through.
+TEST_F(ComPortTest, ZeroBytesComeThroughAfterARefusedParityChange) {
+  TComPort port;
+  OpenWith(port, Record());
+  port.ChangeV24Parameter(B__9600, S_1, Even, true);
+  port.ChangeV24Parameter(B__9600, S_1, Even, false);
+  pty.Send(std::string("\x00\x80\x00", 3));
+  char buffer[8] = {};
+  EXPECT_EQ(std::string(buffer, port.Read(buffer, 3)), std::string("\x00\x80\x00", 3));
+}
+
 TEST_F(ComPortTest, ReadEndsAtItsTimeOutWithWhatCame) {
   TComPort port;
   OpenWith(port, Record());  // RXTimeOut 0: at most 1 ms per byte wanted

@@ -141,7 +141,10 @@ class TWorkflow final : public RunWorkflow {
   /// Reads and drops what the port at `position` holds (bytes at a wrong rate).
   void DiscardInput(int position);
   void WatchdogExpired();
-  void ChangeBaudOfAll(serial::BaudTag baud);
+  // Switches the line of every open port; the parameter sets stay as they are.
+  void SetLineOfAll(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity);
+  // The firmware's line settings: the parameter set of the first port.
+  serial::V24ParameterTag FirmwareLine();
 
   // workflow_identify.cpp
   int Identify();
@@ -188,6 +191,7 @@ class TWorkflow final : public RunWorkflow {
   Event MenuStep(Event event);
   void MenuExternal();
   void MenuLabBootLoader();
+  std::string LabMainFile();
 
   // --- helpers --------------------------------------------------------------
   DeviceRecord& Record() { return form_.Record(); }

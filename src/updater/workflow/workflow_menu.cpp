@@ -1,5 +1,8 @@
 // TWorkflow: programming started from the model menu, by a boot loader that
 // announced itself, or by a Lab instrument, and its step handler.
+#include <filesystem>
+
+#include "platform/files.h"
 #include "updater/workflow/workflow.h"
 #include "updater/workflow/workflow_codes.h"
 #include "updater/workflow/workflow_texts.h"
@@ -9,6 +12,7 @@ namespace {
 
 constexpr std::int32_t kProzTyp5xx = 0x5438;
 constexpr std::size_t kMinProgDefFileName = 5;
+constexpr std::string_view kLabFile = "LABXXX.TXT";
 
 }  // namespace
 
@@ -104,7 +108,7 @@ void TWorkflow::MenuLabBootLoader() {
   View().EnableOk(false);
   DeviceRecord& record = Record();
   const bool fiveXx = record.ProzTyp == kProzTyp5xx || (labModel_ == 'Q' && BootLoaderSeen());
-  record.MainFile = record.ProgDefFile.size() >= kMinProgDefFileName ? record.ProgDefFile.view() : "LABXXX.TXT";
+  record.MainFile = LabMainFile();
   const int result = RunLoader(fiveXx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430,
                                loaders::Msp430Args{loaderMode_, record.MainFile.c_str(), false, false});
   if (result != 0) {
@@ -116,6 +120,18 @@ void TWorkflow::MenuLabBootLoader() {
     Post(EV_PROGRAM_FAILED);
   }
   form_.Events().Unsubscribe(MenuCallback, this);
+}
+
+// The Lab file, unless the profile names its own; an installation without a
+// Lab file offers its instrument's main file, which is what a boot loader
+// found by the probe (a blank instrument, or one left in its boot loader
+// after a failed run) must be given back.
+std::string TWorkflow::LabMainFile() {
+  const DeviceRecord& record = Record();
+  if (record.ProgDefFile.size() >= kMinProgDefFileName) return std::string(record.ProgDefFile.view());
+  const bool labFileThere =
+      std::filesystem::is_regular_file(platform::ResolveCaseless(form_.Paths().workDir, kLabFile));
+  return labFileThere || record.MainFile.empty() ? std::string(kLabFile) : std::string(record.MainFile.view());
 }
 
 }  // namespace updater

@@ -43,10 +43,13 @@ bool TWorkflow::SearchStep(bool advance) {
   return true;
 }
 
-void TWorkflow::ChangeBaudOfAll(serial::BaudTag baud) {
+void TWorkflow::SetLineOfAll(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity) {
   TPortTable& ports = form_.Ports();
+  const serial::TComPort* first = ports.At(0);
+  if (first == nullptr) return;
+  const bool keinNull = first->V24Record().KeinNullZeichen;
   for (int i = 0; i < ports.Count(); ++i) {
-    if (serial::TComPort* port = ports.At(i)) port->ChangeBaudrate(baud);
+    if (serial::TComPort* port = ports.At(i)) port->ChangeV24Parameter(baud, stopBits, parity, keinNull);
   }
 }
 
@@ -54,7 +57,10 @@ void TWorkflow::TryBaudRate() {
   currentBaud_ = form_.Settings().Baud[static_cast<std::size_t>(baudIndex_)];
   View().SetStatusPanel(2, BaudName(currentBaud_));
   form_.Parser().Clear();
-  ChangeBaudOfAll(static_cast<serial::BaudTag>(currentBaud_));
+  // The firmware's own stop bits and parity: a probe of this or an earlier
+  // run left the line at the boot loader's.
+  const serial::V24ParameterTag firmware = FirmwareLine();
+  SetLineOfAll(static_cast<serial::BaudTag>(currentBaud_), firmware.StopBits, firmware.Paritaet);
   form_.Wait().DelayTime(500, false);
   form_.SendToAll("\r\n\r\n");
   // Answers to the previous rate may still come in meanwhile.
@@ -65,26 +71,20 @@ void TWorkflow::TryBaudRate() {
 }
 
 void TWorkflow::SendBootProbe() {
-  TPortTable& ports = form_.Ports();
   form_.Parser().Clear();
-  serial::TComPort* first = ports.At(0);
+  // The probe must reach the boot loader at its own line settings (one stop
+  // bit; the MSP430 loader also even parity at 9600 bit/s). Only the line is
+  // switched: the parameter set keeps the firmware's settings, which the next
+  // search needs again.
+  serial::ParitaetTag parity = FirmwareLine().Paritaet;
   serial::BaudTag probeRate = serial::B_38400;
-  if (first != nullptr) {
-    serial::V24ParameterTag* record = first->GetV24Parameter();
-    record->StopBits = serial::S_1;
-    if (FileType() == FT_TXT) {
-      record->Paritaet = serial::Even;
-      probeRate = serial::B__9600;
-    }
-    const serial::V24ParameterTag settings = *record;
-    for (int i = 0; i < ports.Count(); ++i) {
-      serial::TComPort* port = ports.At(i);
-      if (port != nullptr) port->InitParameter(&settings, false);
-    }
+  if (FileType() == FT_TXT) {
+    parity = serial::Even;
+    probeRate = serial::B__9600;
   }
   View().SetStatusPanel(2, "BL-Baud");
   form_.Parser().Clear();
-  ChangeBaudOfAll(probeRate);
+  SetLineOfAll(probeRate, serial::S_1, parity);
   form_.Wait().DelayTime(200, false);
   StopWatchdog();
   if (FileType() == FT_TXT && !hintShown_) ShowBootLoaderHint();
@@ -92,6 +92,11 @@ void TWorkflow::SendBootProbe() {
   const BootProbe probe = FirstProbeOf(FileType());
   if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);
   probeState_ = 3;
+}
+
+serial::V24ParameterTag TWorkflow::FirmwareLine() {
+  const serial::TComPort* first = form_.Ports().At(0);
+  return first != nullptr ? first->V24Record() : serial::V24ParameterTag{};
 }
 
 void TWorkflow::ShowBootLoaderHint() {
