@@ -6,6 +6,7 @@
 // updater finds exactly those beside it (a library once loaded into a
 // process stays there, so runs in one process would not be independent).
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -47,9 +48,6 @@ int RunUpdater(const HandOffRun& run, const std::string& pty) {
   const std::string output = run.dump / "updater.out";
   std::vector<std::string> args = {program,   "--console", "--yes", "--dir", run.install.Path(),
                                    "--ports", pty};
-  // An ignored signal stays ignored across exec: the shell passes it on.
-  if (run.childSignalIgnored)
-    args.insert(args.begin(), {"/bin/sh", "-c", "trap '' CHLD; exec \"$0\" \"$@\""});
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -59,8 +57,14 @@ int RunUpdater(const HandOffRun& run, const std::string& pty) {
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  // An ignored signal stays ignored across exec. It is ignored here only for
+  // the spawn: the run takes seconds, and this process collects it afterwards.
+  struct sigaction ignore {}, old{};
+  ignore.sa_handler = SIG_IGN;
+  if (run.childSignalIgnored) ::sigaction(SIGCHLD, &ignore, &old);
   pid_t pid = 0;
   const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  if (run.childSignalIgnored) ::sigaction(SIGCHLD, &old, nullptr);
   posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
