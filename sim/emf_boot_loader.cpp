@@ -112,7 +112,7 @@ void EmfBootLoader::Execute(const Command& command) { (this->*command.handler)()
 void EmfBootLoader::BeginTransfer() {
   EraseEmfMemory(memory_);
   ++host_.State().counters.erases;
-  transfer_.emplace();
+  transfer_.emplace(clock_.Now());
   transferEnded_ = false;
   host_.Changed();
   SendByte(kCrcRequest);
@@ -134,8 +134,19 @@ void EmfBootLoader::ReportCrc() {
 void EmfBootLoader::StartApplication() { host_.StartEmfApplication(); }
 
 void EmfBootLoader::ReceiveTransferByte(std::uint8_t byte) {
-  SimCounters& counters = host_.State().counters;
-  switch (transfer_->Feed(byte)) {
+  Handle(transfer_->Feed(byte, clock_.Now()));
+}
+
+void EmfBootLoader::Poll() {
+  if (transfer_) Handle(transfer_->Poll(clock_.Now()));
+}
+
+std::optional<SimTick> EmfBootLoader::Deadline() const {
+  return transfer_ ? transfer_->Deadline() : std::nullopt;
+}
+
+void EmfBootLoader::Handle(XmodemReceiver::Event event) {
+  switch (event) {
     case XmodemReceiver::Event::kNone:
       return;
     case XmodemReceiver::Event::kBlock:
@@ -143,10 +154,14 @@ void EmfBootLoader::ReceiveTransferByte(std::uint8_t byte) {
     case XmodemReceiver::Event::kDuplicate:
       return SendByte(kAck);
     case XmodemReceiver::Event::kBad:
-      ++counters.badFrames;
+      ++host_.State().counters.badFrames;
       return Refuse(kNak);
     case XmodemReceiver::Event::kEnd:
       return EndTransfer();
+    case XmodemReceiver::Event::kAskAgain:
+      return SendByte(kCrcRequest);
+    case XmodemReceiver::Event::kGiveUp:
+      return AbandonTransfer();
   }
 }
 
@@ -180,6 +195,15 @@ void EmfBootLoader::EndTransfer() {
   if (fault == FaultKind::kNoAck) return;
   if (fault == FaultKind::kGarbage) return host_.Send(GarbageBytes(4));
   SendByte(kAck);
+}
+
+// No block came: the receiver cancels (two CANs, so that one lost to noise
+// does not matter) and takes commands again. The memory stays erased.
+void EmfBootLoader::AbandonTransfer() {
+  transfer_.reset();
+  host_.Changed();
+  constexpr std::array<std::uint8_t, 2> kCancel{kCan, kCan};
+  host_.Send(kCancel);
 }
 
 void EmfBootLoader::Reply(std::string_view text) {

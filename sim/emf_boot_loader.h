@@ -4,7 +4,9 @@
 //
 // Command mode:
 //   "A.2051" CR LF   reply "I.251#<version>"
-//   "u"              erase the memory, send "C" and receive blocks until EOT
+//   "u"              erase the memory, send "C" and receive blocks until EOT;
+//                    "C" again every 3 s until the first block, and after
+//                    60 s without one CAN CAN and back to these commands
 //   "c"              reply "I.1205#XXXX": the CRC-16/XMODEM of what the last
 //                    transfer carried, without its 6-byte trailer (4 hex digits)
 //   "r"              start the application in the memory
@@ -32,6 +34,8 @@ class EmfBootLoader final : public Protocol {
 
   LineSettings Line() const override { return line_; }
   void Receive(std::uint8_t byte) override;
+  void Poll() override;
+  std::optional<SimTick> Deadline() const override;
 
  private:
   struct Command;
@@ -40,6 +44,7 @@ class EmfBootLoader final : public Protocol {
   void ReceiveCommandByte(std::uint8_t byte);
   void ReceiveConfirmationByte(std::uint8_t byte);
   void ReceiveTransferByte(std::uint8_t byte);
+  void Handle(XmodemReceiver::Event event);
   void HandleLine(std::string_view text);
   void Execute(const Command& command);
 
@@ -48,6 +53,7 @@ class EmfBootLoader final : public Protocol {
   void StartApplication();
   void TakeBlock();
   void EndTransfer();
+  void AbandonTransfer();
 
   void Reply(std::string_view text);
   void SendByte(std::uint8_t byte);

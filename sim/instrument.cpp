@@ -125,9 +125,14 @@ void Instrument::Receive(std::span<const std::uint8_t> bytes, const LineSettings
 
 void Instrument::Poll() {
   if (bootAt_ && platform::TickReached(clock_.Now(), *bootAt_)) StartFirmware();
+  if (protocol_) protocol_->Poll();
 }
 
-std::optional<SimTick> Instrument::Deadline() const { return bootAt_; }
+std::optional<SimTick> Instrument::Deadline() const {
+  const std::optional<SimTick> protocol = protocol_ ? protocol_->Deadline() : std::nullopt;
+  if (!bootAt_ || !protocol) return bootAt_ ? bootAt_ : protocol;
+  return platform::TickReached(*protocol, *bootAt_) ? bootAt_ : protocol;
+}
 
 void Instrument::Send(std::span<const std::uint8_t> bytes, SimTick delayMs) {
   const SimTick now = clock_.Now();

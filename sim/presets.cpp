@@ -264,7 +264,7 @@ std::string SetEmfBootLoaderVersion(InstrumentConfig& c, std::string_view v) {
   return "";
 }
 
-constexpr std::array<Key, 36> kKeys{{
+constexpr std::array<Key, 37> kKeys{{
   {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438, m16, pic32",
    [](InstrumentConfig& c, std::string_view v) { return SetPart(c.main, v); }},
   {"version", "firmware version in the instrument's flash at power-on",
@@ -329,6 +329,12 @@ constexpr std::array<Key, 36> kKeys{{
      std::string error = NeedWince(c);
      if (error.empty() && v == "2") error = "reject_text 2 would ask for the block again";
      if (error.empty()) c.wince->rejectText = v;
+     return error; }},
+  {"holds", "wince: a file the instrument already has; its header gets reply 260 (repeatable)",
+   [](InstrumentConfig& c, std::string_view v) {
+     std::string error = NeedWince(c);
+     if (error.empty() && v.empty()) error = "holds needs a file name";
+     if (error.empty()) c.wince->heldFiles.emplace_back(v);
      return error; }},
   {"bootloader_version", "emf: answer (reply 251) to A.2051; from 1.06 on commands need the 5836 line",
    &SetEmfBootLoaderVersion},

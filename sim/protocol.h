@@ -3,6 +3,7 @@
 // firmware's text commands or a boot loader. Fed one received byte at a time
 // on the simulator's thread; answers through the Host it was built with.
 #include <cstdint>
+#include <optional>
 
 #include "sim/host.h"
 #include "sim/line_settings.h"
@@ -20,6 +21,10 @@ class Protocol {
   /// True when the protocol holds the sender back by flow control, so that
   /// bytes reach it no faster than the line carries them (when pacing).
   virtual bool FlowControlled() const { return false; }
+  /// Does what is due by the clock when nothing arrives (a receiver's time-outs).
+  virtual void Poll() {}
+  /// When Poll() will next have something to do, if ever.
+  virtual std::optional<SimTick> Deadline() const { return std::nullopt; }
 };
 
 }  // namespace sim

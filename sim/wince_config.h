@@ -2,6 +2,7 @@
 // What makes a simulated instrument a WinCE instrument that takes files over
 // its command line (see wince_firmware.h).
 #include <string>
+#include <vector>
 
 #include "sim/host.h"
 
@@ -15,6 +16,10 @@ struct WinceConfig {
   /// Text of reply 261 when the instrument gives a file up (never "2", which
   /// asks for the last block again).
   std::string rejectText = "1";
+  /// Files the instrument already holds (names compared without letter case):
+  /// it answers their header with reply 260, "ready for the next file",
+  /// instead of taking them.
+  std::vector<std::string> heldFiles;
 };
 
 }  // namespace sim

@@ -15,6 +15,8 @@ std::string_view StatusName(WinceFile::Status status) {
       return "incomplete";
     case WinceFile::Status::kRefused:
       return "refused";
+    case WinceFile::Status::kHeld:
+      return "held";
   }
   return "receiving";
 }

@@ -14,6 +14,7 @@ struct WinceFile {
     kComplete,    ///< "A.1202" ended it with exactly the announced bytes
     kIncomplete,  ///< "A.1202" came before all announced bytes (or after too many)
     kRefused,     ///< the instrument gave the file up (reply 261 with a text other than 2)
+    kHeld,        ///< the instrument holds it already and asked for the next file (reply 260)
   };
 
   std::string name;    ///< as announced in the header
@@ -26,7 +27,7 @@ struct WinceFile {
   Status status = Status::kReceiving;
 };
 
-/// "receiving", "complete", "incomplete" or "refused".
+/// "receiving", "complete", "incomplete", "refused" or "held".
 std::string_view StatusName(WinceFile::Status status);
 
 /// Where the dump keeps the file: "wince/" and the announced name with every

@@ -13,6 +13,7 @@ constexpr std::size_t kMaxLine = 600;  // a header holds a name of up to 255 cha
 constexpr std::string_view kFrameFaultTarget = "frame";
 constexpr std::string_view kSendAgain = "2";
 constexpr int kBlockReply = 261;
+constexpr int kNextFileReply = 260;
 constexpr std::string_view kStartupProgram = "TARVOSTARTUP.EXE";
 constexpr std::array<std::uint32_t, 10> kRates{1200,  2400,  4800,   9600,   19200,
                                                38400, 57600, 115200, 128000, 256000};
@@ -31,7 +32,7 @@ WinceFirmware::WinceFirmware(Host& host, const InstrumentConfig& config, const F
       config_(config),
       wince_(*config.wince),
       firmware_(host, config, main, sensor),
-      receiver_(host.State().winceFiles),
+      receiver_(host.State().winceFiles, config.wince->heldFiles),
       line_(config.firmware.line) {
   SimState& state = host.State();
   if (state.winceStartup.empty()) state.winceStartup = config.firmware.startupVersion;
@@ -223,6 +224,8 @@ void WinceFirmware::Answer(WinceAnswer answer) {
       ++host_.State().counters.naks;
       host_.Changed();
       return Reply(config_.firmware.prefix + std::to_string(kBlockReply) + "#" + wince_.rejectText);
+    case WinceAnswer::kNextFile:
+      return Reply(config_.firmware.prefix + std::to_string(kNextFileReply) + "#");
   }
 }
 

@@ -1,5 +1,7 @@
 #include "sim/wince_receiver.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace sim {
@@ -31,9 +33,25 @@ WinceAnswer WinceReceiver::Header(std::string_view command, std::string_view par
   }
   file.name = parameter.substr(0, dateComma);
   file.header = command;
+  if (Holds(file.name)) {
+    file.status = WinceFile::Status::kHeld;
+    files_.push_back(std::move(file));
+    return WinceAnswer::kNextFile;
+  }
   files_.push_back(std::move(file));
   open_ = files_.size() - 1;
   return WinceAnswer::kAck;
+}
+
+bool WinceReceiver::Holds(std::string_view name) const {
+  const auto same = [name](const std::string& held) {
+    return held.size() == name.size() &&
+           std::equal(held.begin(), held.end(), name.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) ==
+                    std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  return std::any_of(held_.begin(), held_.end(), same);
 }
 
 WinceAnswer WinceReceiver::Block(std::span<const std::uint8_t> data) {

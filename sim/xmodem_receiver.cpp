@@ -4,24 +4,52 @@
 
 namespace sim {
 
-XmodemReceiver::Event XmodemReceiver::Feed(std::uint8_t byte) {
+using platform::Tick;
+using platform::TickReached;
+
+XmodemReceiver::Event XmodemReceiver::Feed(std::uint8_t byte, Tick now) {
+  lastByte_ = now;
+  if (purging_) return Event::kNone;
   if (count_ == 0) {
-    if (byte == kEot) {
-      purging_ = false;
-      return Event::kEnd;
-    }
+    if (byte == kEot) return Event::kEnd;
     if (byte != kSoh) {
-      // One refusal for a run of noise; the sender repeats its block after the NAK.
-      const bool first = !purging_;
-      purging_ = true;
-      return first ? Event::kBad : Event::kNone;
+      purging_ = true;  // refused once the noise is over (Poll)
+      return Event::kNone;
     }
-    purging_ = false;
   }
   frame_[count_++] = byte;
   if (count_ < kFrameSize) return Event::kNone;
   count_ = 0;
   return JudgeFrame();
+}
+
+XmodemReceiver::Event XmodemReceiver::Poll(Tick now) {
+  if (Interrupted()) {
+    if (!TickReached(now, lastByte_ + kQuietMs)) return Event::kNone;
+    purging_ = false;
+    count_ = 0;
+    lastAsk_ = now;
+    return Event::kBad;
+  }
+  if (accepted_ > 0) return Event::kNone;
+  if (TickReached(now, begun_ + kGiveUpMs)) return Event::kGiveUp;
+  if (!TickReached(now, NextAsk())) return Event::kNone;
+  lastAsk_ = now;
+  return Event::kAskAgain;
+}
+
+std::optional<Tick> XmodemReceiver::Deadline() const {
+  if (Interrupted()) return lastByte_ + kQuietMs;
+  if (accepted_ > 0) return std::nullopt;
+  const Tick giveUp = begun_ + kGiveUpMs;
+  const Tick ask = NextAsk();
+  return TickReached(ask, giveUp) ? giveUp : ask;
+}
+
+// "C" again after kAskEveryMs in which neither "C" went out nor a byte came.
+Tick XmodemReceiver::NextAsk() const {
+  const Tick last = TickReached(lastByte_, lastAsk_) ? lastByte_ : lastAsk_;
+  return last + kAskEveryMs;
 }
 
 XmodemReceiver::Event XmodemReceiver::JudgeFrame() const {

@@ -1,13 +1,14 @@
 // HEXLoad_8N1: the stand-in for the maker's programming tool of the M16
 // instruments, used when the updater library is not installed.
 //
-//   HEXLoad_8N1 FILE -comN -baudrateRATE [-auto] [-exit]
+//   HEXLoad_8N1 FILE -comN -baudrate38400|-baudrate9600 -auto -exit
 //
 // Programs the Motorola S-record FILE into the instrument on COM N (the N-th
-// path of UPDATER_PORTS) through its boot loader at RATE bit/s, 8N1: connect,
+// path of UPDATER_PORTS) through its boot loader at that rate, 8N1: connect,
 // erase, write and read back every piece, validate, start the application.
-// -auto (start without waiting for the user) and -exit (end when done) are
-// how this stand-in always works; they are accepted for the updater's sake.
+// Like the tool it stands in for, it takes exactly this form, in this order:
+// without -auto the tool would wait for a user, without -exit it would stay
+// open, so a command line without them is refused (exit code 2).
 // Exit codes: see exit_codes.h.
 #include <cstdio>
 #include <cstdlib>
@@ -37,23 +38,23 @@ bool Number(std::string_view text, long& value) {
   return true;
 }
 
+// The tool's one argument form, in this order; anything else is refused.
 bool Parse(int argc, char** argv, Arguments& args) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    long value = 0;
-    if (arg.starts_with("-com") && Number(arg.substr(4), value) && value >= 1) {
-      args.com = static_cast<int>(value);
-    } else if (arg.starts_with("-baudrate") && Number(arg.substr(9), value)) {
-      args.baud = static_cast<std::uint32_t>(value);
-    } else if (arg == "-auto" || arg == "-exit") {
-      continue;
-    } else if (!arg.starts_with("-") && args.file.empty()) {
-      args.file = arg;
-    } else {
-      return false;
-    }
+  if (argc != 6) return false;
+  const std::string_view file = argv[1], com = argv[2], baud = argv[3];
+  long value = 0;
+  if (file.empty() || file.starts_with("-")) return false;
+  args.file = file;
+  if (!com.starts_with("-com") || !Number(com.substr(4), value) || value < 1) return false;
+  args.com = static_cast<int>(value);
+  if (baud == "-baudrate38400") {
+    args.baud = 38400;
+  } else if (baud == "-baudrate9600") {
+    args.baud = 9600;
+  } else {
+    return false;
   }
-  return !args.file.empty() && args.com > 0 && args.baud > 0;
+  return std::string_view(argv[4]) == "-auto" && std::string_view(argv[5]) == "-exit";
 }
 
 int Fail(int code, const std::string& message) {
@@ -106,7 +107,7 @@ int Run(const Arguments& args) {
 int main(int argc, char** argv) {
   Arguments args;
   if (!Parse(argc, argv, args)) {
-    return Fail(standin::kUsage, "usage: HEXLoad_8N1 FILE -comN -baudrateRATE [-auto] [-exit]");
+    return Fail(standin::kUsage, "usage: HEXLoad_8N1 FILE -comN -baudrate38400|-baudrate9600 -auto -exit");
   }
   return Run(args);
 }

@@ -7,7 +7,15 @@
 
 #include "sim/standins/m16_link.h"
 
+// Which names the library exports: by default both, the plain and the
+// decorated. The builds with STANDIN_DECORATED_ONLY or STANDIN_PLAIN_ONLY
+// export one kind alone, so that the updater's tests can prove each of its
+// two lookups on its own (a misspelt name could hide behind the other kind).
+#ifdef STANDIN_DECORATED_ONLY
+#define EXPORT
+#else
 #define EXPORT __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -118,6 +126,7 @@ EXPORT int M16Upd_Deinit() {
 
 }  // extern "C"
 
+#ifndef STANDIN_PLAIN_ONLY
 // The same seven functions under the decorated names of the Windows library.
 // '$' stands for '@' here, because the linker takes "@@" for a symbol
 // version; decorate-exports turns them into '@' after the link.
@@ -135,3 +144,4 @@ DECORATED("?M16Upd_Program$$YAHPB_WHP6AXH$Z$Z", M16Upd_Program);
 DECORATED("?M16Upd_MakeValid$$YAHXZ", M16Upd_MakeValid);
 DECORATED("?M16Upd_ExitAndStartApplication$$YAHXZ", M16Upd_ExitAndStartApplication);
 DECORATED("?M16Upd_Deinit$$YAHXZ", M16Upd_Deinit);
+#endif

@@ -128,6 +128,7 @@ std::optional<std::uint8_t> ToolLine::Read(int ms) {
     if (left.count() <= 0) return std::nullopt;
     pollfd fd{fd_, POLLIN, 0};
     const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno != EINTR) return std::nullopt;  // it would fail again at once
     if (ready > 0 && (fd.revents & POLLIN) == 0) return std::nullopt;  // hung up
   }
 }

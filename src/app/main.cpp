@@ -1,5 +1,6 @@
 // instrument-updater: the firmware updater, in its window or, with --console,
 // in the terminal; see --help for the options and exit codes.
+#include <signal.h>
 #include <unistd.h>
 
 #include <exception>
@@ -14,6 +15,9 @@
 #include "updater/workflow/workflow.h"
 
 int main(int argc, char** argv) {
+  // An ignored SIGCHLD, inherited from whoever started us, would let the
+  // system collect the programming tools itself, and their exit codes with them.
+  ::signal(SIGCHLD, SIG_DFL);
   const console::ParsedCommandLine parsed = console::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
     std::cerr << "instrument-updater: " << parsed.error << "\nTry 'instrument-updater --help'.\n";

@@ -16,6 +16,10 @@ constexpr BiText<40> kNotExecutable = {{"nicht ausf\xFChrbar", "not executable"}
 constexpr BiText<40> kFailed = {{"Start vom System abgelehnt", "refused by the system"}};
 constexpr BiText<40> kTool = {{"Das Programmierprogramm ", "The programming tool "}};
 constexpr BiText<40> kEndedWith = {{" endete mit dem Fehlercode ", " ended with exit code "}};
+constexpr BiText<120> kEndUnknown = {
+    {" hat sich beendet, sein Ergebnis ist aber unbekannt; das Ger\xE4t gilt als nicht "
+     "programmiert.",
+     " has ended, but its result is unknown; the instrument counts as not programmed."}};
 constexpr BiText<40> kStartAgain = {{" wird erneut gestartet.", " is started once more."}};
 constexpr BiText<80> kPic32Port = {
     {"Das PIC32-Programmierprogramm kann nur COM1 bis COM9 verwenden",
@@ -57,6 +61,11 @@ MessageText ToolFailedMessage(std::string_view tool, int exitCode, int language)
       .Append(kEndedWith.Pick(language))
       .Append(std::to_string(exitCode))
       .Append(".");
+}
+
+MessageText ToolEndUnknownMessage(std::string_view tool, int language) {
+  MessageText text(kTool.Pick(language));
+  return text.Append(tool).Append(kEndUnknown.Pick(language));
 }
 
 MessageText StartAgainNote(std::string_view tool, int language) {

@@ -14,6 +14,8 @@ using MessageText = core::FixedText<512>;
 MessageText NotStartedMessage(std::string_view path, platform::StartError error, int language);
 /// The tool ended with an exit code that means failure.
 MessageText ToolFailedMessage(std::string_view tool, int exitCode, int language);
+/// The tool ended, but its exit code could not be learnt: no success.
+MessageText ToolEndUnknownMessage(std::string_view tool, int language);
 /// Log line: the tool asked to be started once more (exit code 1).
 MessageText StartAgainNote(std::string_view tool, int language);
 /// The PIC32 tool cannot be told a COM number above 9.

@@ -160,8 +160,11 @@ int TExternalProgramming::RunTool(const char* tool, const std::vector<std::strin
     if (attempt > 1) context_.output.Log(external::StartAgainNote(tool, context_.language));
     code = RunOnce(start, pauseAfterMs);
   }
-  if (code != 0 && code != kNotStarted)
+  if (code == platform::ChildProcess::kEndUnknown) {
+    ShowError(external::ToolEndUnknownMessage(tool, context_.language));
+  } else if (code != 0 && code != kNotStarted) {
     ShowError(external::ToolFailedMessage(tool, code, context_.language));
+  }
   return code;
 }
 

@@ -9,7 +9,9 @@
 // message loop running while it works (the title shows an estimate from the
 // file's size while a tool runs), and return 0 for success and anything
 // else for failure, having told the user why. A tool that ends with exit code
-// 1 is started again, three starts in all. Main thread only.
+// 1 is started again, three starts in all. A tool whose exit code cannot be
+// learnt (platform::ChildProcess::kEndUnknown) has failed and is not started
+// again: it may have written the instrument. Main thread only.
 #include <memory>
 #include <string>
 #include <vector>

@@ -232,6 +232,10 @@ class PosixSerialPort final : public SerialPort {
       pollfd p{fd_, POLLIN, 0};
       const int r = ::poll(&p, 1, wait);
       if (r == 0) break;
+      if (r < 0 && errno != EINTR) {  // asking again would fail again, at once
+        Fail(errno);
+        break;
+      }
       if (r > 0 && !(p.revents & POLLIN)) {  // hang-up or error without data
         if (p.revents & POLLHUP) gone_ = true;
         break;
@@ -272,8 +276,10 @@ class PosixSerialPort final : public SerialPort {
       // The output queue is full (or stopped by flow control): wait for room.
       const int wait = limit ? MsUntil(end) : -1;
       pollfd p{fd_, POLLOUT, 0};
-      if (wait == 0 || ::poll(&p, 1, wait) == 0) {
-        result.status = SerialWriteResult::Status::kTimeout;
+      const int r = wait == 0 ? 0 : ::poll(&p, 1, wait);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) {  // a failed poll would fail again at once: no retry
+        result.status = r == 0 ? SerialWriteResult::Status::kTimeout : SerialWriteResult::Status::kFailed;
         return result;
       }
       if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
@@ -307,6 +313,8 @@ class PosixSerialPort final : public SerialPort {
     const auto real = std::chrono::ceil<milliseconds>(clock.RealDuration(ms)).count();
     epoll_event ready[2];
     const int n = ::epoll_wait(epollFd_, ready, 2, static_cast<int>(std::max<long long>(real, 1)));
+    // A wait that fails for good must still take its time: its caller asks again.
+    if (n < 0 && errno != EINTR) std::this_thread::sleep_for(milliseconds(std::max<long long>(real, 1)));
     for (int i = 0; i < n; ++i) {
       if (ready[i].data.fd == wakeFd_) {
         std::uint64_t value;

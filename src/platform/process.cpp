@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -44,6 +45,9 @@ StartError SpawnError(int err) {
   }
 }
 
+// How often the end is asked for where there is no process descriptor.
+constexpr std::chrono::milliseconds kPollStep{10};
+
 int PollTimeout(Tick ms) {
   if (ms == 0) return 0;
   const auto real = std::chrono::ceil<std::chrono::milliseconds>(SystemClock().RealDuration(ms));
@@ -74,7 +78,9 @@ std::vector<std::string> MergeEnvironment(
   return out;
 }
 
-StartResult StartProcess(const ProcessStart& start) {
+int OpenPidFd(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+StartResult StartProcess(const ProcessStart& start, PidFdOpener openPidFd) {
   StartResult result;
   result.error = CheckProgram(start.program, result.errorNumber);
   if (result.error != StartError::kNone) return result;
@@ -93,16 +99,8 @@ StartResult StartProcess(const ProcessStart& start) {
     result.errorNumber = rc;
     return result;
   }
-  const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-  if (pidFd < 0) {
-    // Without a process descriptor the end could only be polled; refuse.
-    result.errorNumber = errno;
-    result.error = StartError::kFailed;
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return result;
-  }
-  result.process = std::make_unique<ChildProcess>(pid, pidFd);
+  // Without a descriptor (ENOSYS, or EPERM from a sandbox) the end is polled.
+  result.process = std::make_unique<ChildProcess>(pid, openPidFd(pid));
   return result;
 }
 
@@ -121,26 +119,45 @@ const char* StartErrorText(StartError error) {
 }
 
 ChildProcess::~ChildProcess() {
-  ::close(pidFd_);
+  if (pidFd_ >= 0) ::close(pidFd_);
   if (!ended_) std::thread([pid = pid_] { ::waitpid(pid, nullptr, 0); }).detach();
 }
 
 bool ChildProcess::WaitForEnd(Tick ms) {
   if (ended_) return true;
+  if (pidFd_ < 0) return SleepUntilEnd(ms);
   pollfd fd{pidFd_, POLLIN, 0};
   ::poll(&fd, 1, PollTimeout(ms));  // EINTR or time-out: Reap tells
   return Reap();
 }
 
+bool ChildProcess::SleepUntilEnd(Tick ms) {
+  const Clock& clock = SystemClock();
+  const Tick deadline = clock.Now() + ms;
+  while (!Reap()) {
+    const Tick left = TicksUntil(clock.Now(), deadline);
+    if (left == 0) return false;
+    std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(kPollStep, clock.RealDuration(left)));
+  }
+  return true;
+}
+
+// Any error of waitpid but EINTR stays: ECHILD when the system collected the
+// program itself (SIGCHLD ignored), EINVAL never for these arguments. Asking
+// again would never end, so the program counts as ended, result unknown.
 bool ChildProcess::Reap() {
   int status = 0;
   pid_t got = 0;
   do {
     got = ::waitpid(pid_, &status, WNOHANG);
   } while (got < 0 && errno == EINTR);
-  if (got != pid_) return false;
+  if (got == 0) return false;
   ended_ = true;
-  exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (got < 0) {
+    exitCode_ = kEndUnknown;
+  } else {
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
   return true;
 }
 

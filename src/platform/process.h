@@ -21,6 +21,10 @@
 // without a process and the reason. Waiting never spins: WaitForEnd blocks on
 // the process's descriptor (pidfd) up to its time-out, in logical milliseconds
 // of SystemClock() (so UPDATER_TIME_SCALE shortens it like every other wait).
+// Where the system gives no process descriptor (an old kernel, a sandbox that
+// forbids pidfd_open), it asks for the end in short sleeps instead.
+// A program whose end cannot be collected (SIGCHLD ignored: the system
+// collects it itself) counts as ended with its result unknown, kEndUnknown.
 // A ChildProcess belongs to the thread that started it.
 #include <sys/types.h>
 
@@ -47,11 +51,20 @@ enum class StartError {
   kFailed,         ///< the system could not create the process (see errorNumber)
 };
 
+/// Opens the process descriptor of `pid`: the descriptor, or -1 with errno
+/// set when the system gives none.
+using PidFdOpener = int (*)(pid_t pid);
+int OpenPidFd(pid_t pid);
+
 /// A started program. Destroying the handle of a program that still runs does
 /// not stop it; a background thread then collects its end so that no zombie
 /// remains.
 class ChildProcess {
  public:
+  /// ExitCode() of a program that has ended without its result being known.
+  static constexpr int kEndUnknown = -2;
+
+  /// `pidFd` -1: there is no process descriptor; waits poll in short sleeps.
   ChildProcess(pid_t pid, int pidFd) : pid_(pid), pidFd_(pidFd) {}
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -63,12 +76,14 @@ class ChildProcess {
   /// true when it has ended.
   bool WaitForEnd(Tick ms);
   /// The exit code once it has ended: the program's exit status, or 128 plus
-  /// the signal number when a signal ended it; -1 while it runs.
+  /// the signal number when a signal ended it, or kEndUnknown when its end
+  /// could not be collected; -1 while it runs.
   int ExitCode() const { return exitCode_; }
   pid_t Pid() const { return pid_; }
 
  private:
   bool Reap();
+  bool SleepUntilEnd(Tick ms);
 
   pid_t pid_;
   int pidFd_;
@@ -83,7 +98,8 @@ struct StartResult {
   explicit operator bool() const { return process != nullptr; }
 };
 
-StartResult StartProcess(const ProcessStart& start);
+/// `openPidFd` is the system's unless a test puts one in its place.
+StartResult StartProcess(const ProcessStart& start, PidFdOpener openPidFd = OpenPidFd);
 
 /// A short English reason for the user: "not found", "not executable", ...
 const char* StartErrorText(StartError error);

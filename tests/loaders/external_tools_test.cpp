@@ -6,6 +6,7 @@
 #include "loaders/external_tools.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -76,6 +77,23 @@ TEST_F(ExternalToolsTest, AToolThatCannotStartIsNamedAndThePortComesBack) {
                                                  platform::StartError::kNotExecutable, 1))}));
   EXPECT_EQ(port_.calls, (std::vector<std::string>{"Release", "Retake", "RestoreLine", "Release",
                                                    "Retake", "RestoreLine"}));
+}
+
+// An updater whose SIGCHLD is ignored cannot learn a tool's exit code. The
+// wait must end all the same, as a failure the user is told of, and the tool
+// is not started again: it may have written the instrument.
+TEST_F(ExternalToolsTest, AToolWhoseEndCannotBeCollectedFailsOnceWithAMessage) {
+  Tool("HEXLoad_8N1", {1, 1, 1});
+  struct sigaction ignore {}, old{};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGCHLD, &ignore, &old);
+  const int code = HexLoad();
+  ::sigaction(SIGCHLD, &old, nullptr);
+  EXPECT_EQ(code, platform::ChildProcess::kEndUnknown);
+  EXPECT_EQ(Starts().size(), 1u);
+  EXPECT_EQ(services_.view.boxes,
+            std::vector<std::string>{Text(external::ToolEndUnknownMessage("HEXLoad_8N1", 1))});
+  EXPECT_EQ(port_.calls, (std::vector<std::string>{"Release", "Retake", "RestoreLine"}));
 }
 
 TEST_F(ExternalToolsTest, SuccessUnderStartCommandTwoLeavesTheLineAt9600Odd) {

@@ -6,6 +6,7 @@
 // updater finds exactly those beside it (a library once loaded into a
 // process stays there, so runs in one process would not be independent).
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -31,6 +32,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailed = 1;
 
 struct HandOffRun {
+  bool childSignalIgnored = false;  // started as by a parent that ignores SIGCHLD
   int code = -1;
   std::string out;
   updater::testing::TempInstallation install;
@@ -55,8 +57,14 @@ int RunUpdater(const HandOffRun& run, const std::string& pty) {
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  // An ignored signal stays ignored across exec. It is ignored here only for
+  // the spawn: the run takes seconds, and this process collects it afterwards.
+  struct sigaction ignore {}, old{};
+  ignore.sa_handler = SIG_IGN;
+  if (run.childSignalIgnored) ::sigaction(SIGCHLD, &ignore, &old);
   pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  if (run.childSignalIgnored) ::sigaction(SIGCHLD, &old, nullptr);
   posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
@@ -120,6 +128,7 @@ struct Programmer {
   std::vector<std::string> standIns;
   const char* file;
   const char* version;
+  bool childSignalIgnored = false;
 };
 
 class HandOffUpdate : public ::testing::TestWithParam<Programmer> {};
@@ -127,6 +136,7 @@ class HandOffUpdate : public ::testing::TestWithParam<Programmer> {};
 TEST_P(HandOffUpdate, FlashHoldsTheImageAndTheNewFirmwareRuns) {
   const Programmer& programmer = GetParam();
   HandOffRun run;
+  run.childSignalIgnored = programmer.childSignalIgnored;
   Update(run, programmer.family, programmer.standIns);
   EXPECT_EQ(run.code, kExitSuccess) << run.out;
   ExpectFlashHolds(run, programmer.file);
@@ -139,10 +149,12 @@ INSTANTIATE_TEST_SUITE_P(
     StandIns, HandOffUpdate,
     ::testing::Values(Programmer{"m16", {"libVorloM16Updater.so"}, "M16FW.MOT", "1.10"},
                       Programmer{"m16", {"HEXLoad_8N1"}, "M16FW.MOT", "1.10"},
-                      Programmer{"pic32", {"PIC32_Serial_Bootloader"}, "P32FW.HEX", "2.10"}),
+                      Programmer{"pic32", {"PIC32_Serial_Bootloader"}, "P32FW.HEX", "2.10"},
+                      Programmer{"m16", {"HEXLoad_8N1"}, "M16FW.MOT", "1.10", true}),
     [](const auto& info) {
       return info.param.family +
-             std::string(info.param.standIns[0].starts_with("lib") ? "Library" : "Tool");
+             std::string(info.param.standIns[0].starts_with("lib") ? "Library" : "Tool") +
+             (info.param.childSignalIgnored ? "ChildSignalIgnored" : "");
     });
 
 TEST(HandOffFailure, AToolThatFailsOrIsMissingEndsTheRunWithThePortBack) {

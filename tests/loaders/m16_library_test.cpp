@@ -31,6 +31,30 @@ TEST(M16LibraryLookup, NoneWithoutTheFileThenTheStandInWithEveryFunction) {
   }
 }
 
+// Each of the two lookups on its own: a library with the decorated names
+// alone, and one with the plain names alone, must each give every function
+// (a misspelt name of either kind would leave one of them null).
+TEST(M16LibraryLookup, DecoratedNamesAloneAndPlainNamesAloneEachGiveEveryFunction) {
+  struct Build {
+    const char* folder;
+    const char* absentName;  // proves that the build holds one kind of name only
+  };
+  for (const Build& build : {Build{STANDIN_DECORATED_ONLY_DIR, "M16Upd_Init"},
+                             Build{STANDIN_PLAIN_ONLY_DIR, "?M16Upd_Init@@YAHH@Z"}}) {
+    const M16Library found = LoadM16Library({build.folder});
+    ASSERT_TRUE(found) << build.folder;
+    EXPECT_EQ(found.library->Symbol(build.absentName), nullptr) << build.folder;
+    const M16Functions& f = found.functions;
+    EXPECT_NE(f.init, nullptr) << build.folder;
+    EXPECT_NE(f.isBtlActive, nullptr) << build.folder;
+    EXPECT_NE(f.clear, nullptr) << build.folder;
+    EXPECT_NE(f.program, nullptr) << build.folder;
+    EXPECT_NE(f.makeValid, nullptr) << build.folder;
+    EXPECT_NE(f.exitAndStartApplication, nullptr) << build.folder;
+    EXPECT_NE(f.deinit, nullptr) << build.folder;
+  }
+}
+
 TEST_F(ExternalToolsTest, ANameTooLongForTheLibraryIsRefusedNotCut) {
   const std::string name(80 - dir_.size() - 1, 'F');  // with the folder: 80 characters
   const LoaderContext context = services_.Context(line_, dir_);

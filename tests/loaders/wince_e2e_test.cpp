@@ -32,7 +32,7 @@ struct Transfer {
   double atLeastMs = 0;
 };
 
-class WinCEEndToEnd : public ::testing::TestWithParam<Transfer> {
+class WinCEFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(kFastTime);
@@ -50,6 +50,8 @@ class WinCEEndToEnd : public ::testing::TestWithParam<Transfer> {
 
   std::string dir_;
 };
+
+class WinCEEndToEnd : public WinCEFiles, public ::testing::WithParamInterface<Transfer> {};
 
 TEST_P(WinCEEndToEnd, LeavesThePortAsItWas) {
   const Transfer& run = GetParam();
@@ -89,6 +91,34 @@ const Transfer kTransfers[] = {
 
 INSTANTIATE_TEST_SUITE_P(Transfers, WinCEEndToEnd, ::testing::ValuesIn(kTransfers),
                          [](const ::testing::TestParamInfo<Transfer>& info) { return info.param.name; });
+
+// An instrument that holds a file already answers its header with reply 260,
+// "ready for the next file": the transfer goes on with the next file without
+// sending the held one, and ends as a success.
+TEST_F(WinCEFiles, AFileTheInstrumentHoldsIsPassedOverOnReply260) {
+  WriteFile("MAIN.EXE", 4500);
+  WriteFile("MORE.DLL", 2000);
+  sim::InstrumentConfig config = *sim::FindPreset("wince");
+  ASSERT_EQ(sim::ApplySetting(config, "holds=main.exe"), "");
+  test::SimRig instrument(config, {});
+  ASSERT_EQ(instrument.Error(), "");
+  test::UpdaterRig updater(instrument.SlavePath(), serial::B__9600, serial::S_2);
+  ASSERT_TRUE(updater.Opened());
+  updater.record.ExtraFiles[0] = "MORE.DLL";
+  updater.record.ExtraFileCount = 1;
+  TWinCEProg loader(updater.Context(dir_));
+  EXPECT_EQ(loader.Program(WinCEArgs{"MAIN.EXE", false}), 1);
+  EXPECT_TRUE(updater.view.boxes.empty()) << updater.view.boxes.front();
+  instrument.Stop();
+  const std::vector<sim::WinceFile>& files = instrument.Instrument().Status().winceFiles;
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].name, "MAIN.EXE");
+  EXPECT_EQ(files[0].status, sim::WinceFile::Status::kHeld);
+  EXPECT_EQ(files[0].blocks, 0u);
+  EXPECT_EQ(files[1].name, "MORE.DLL");
+  EXPECT_EQ(files[1].status, sim::WinceFile::Status::kComplete);
+  EXPECT_EQ(updater.Port().LoadV24Parameter().baudRate, 9600u);
+}
 
 }  // namespace
 }  // namespace loaders

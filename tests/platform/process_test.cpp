@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -124,6 +126,57 @@ TEST_F(ProcessTest, WaitingForARunningProgramEndsAtItsTimeOut) {
   ::kill(started.process->Pid(), SIGKILL);
   EXPECT_TRUE(started.process->WaitForEnd(5000));
   EXPECT_EQ(started.process->ExitCode(), 128 + SIGKILL);
+}
+
+// A sandbox without pidfd_open, as the system's opener would fail there.
+int NoProcessDescriptor(pid_t) {
+  errno = ENOSYS;
+  return -1;
+}
+
+std::chrono::nanoseconds ThreadCpuTime() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+TEST_F(ProcessTest, WithoutAProcessDescriptorTheEndIsAskedForInSleeps) {
+  StartResult quick = StartProcess({"/bin/sh", {"-c", "exit 3"}, {}}, NoProcessDescriptor);
+  ASSERT_TRUE(quick) << "a missing pidfd_open must not keep tools from starting";
+  ASSERT_TRUE(quick.process->WaitForEnd(5000));
+  EXPECT_EQ(quick.process->ExitCode(), 3);
+
+  StartResult sleeper = StartProcess({"/bin/sleep", {"10"}, {}}, NoProcessDescriptor);
+  ASSERT_TRUE(sleeper);
+  const auto begin = std::chrono::steady_clock::now();
+  const auto cpuBefore = ThreadCpuTime();
+  EXPECT_FALSE(sleeper.process->WaitForEnd(500));
+  const auto cpu = ThreadCpuTime() - cpuBefore;
+  EXPECT_GE(std::chrono::steady_clock::now() - begin, SystemClock().RealDuration(450));
+  EXPECT_LT(cpu, std::chrono::milliseconds(50)) << "the wait spins";
+  ::kill(sleeper.process->Pid(), SIGKILL);
+  EXPECT_TRUE(sleeper.process->WaitForEnd(5000));
+  EXPECT_EQ(sleeper.process->ExitCode(), 128 + SIGKILL);
+}
+
+// With SIGCHLD ignored the system collects an ended program itself and
+// waitpid fails for good (ECHILD): the end is seen all the same, with its
+// result unknown, with and without a process descriptor.
+TEST_F(ProcessTest, AnEndTheSystemCollectedEndsTheWaitWithItsResultUnknown) {
+  for (const PidFdOpener opener : {&OpenPidFd, &NoProcessDescriptor}) {
+    struct sigaction ignore {}, old{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGCHLD, &ignore, &old);
+    StartResult started = StartProcess({"/bin/sh", {"-c", "exit 0"}, {}}, opener);
+    const auto cpuBefore = ThreadCpuTime();
+    const bool ended = started && started.process->WaitForEnd(5000);
+    const auto cpu = ThreadCpuTime() - cpuBefore;
+    ::sigaction(SIGCHLD, &old, nullptr);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(started.process->ExitCode(), ChildProcess::kEndUnknown);
+    EXPECT_TRUE(started.process->HasEnded()) << "and it stays ended";
+    EXPECT_LT(cpu, std::chrono::milliseconds(200));
+  }
 }
 
 TEST(MergeEnvironment, ReplacesByNameAndAppendsNewVariables) {

@@ -4,6 +4,7 @@
 // format, not by simulator code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -264,6 +265,49 @@ TEST(EmfBootLoader, PowerLostDuringTransferLeavesItInTheBootLoader) {
   EXPECT_FALSE(bench.Device().Status().firmwareRunning);
   EXPECT_EQ(bench.Device().Line().baud, 9600u);
   EXPECT_EQ(bench.Text("A.2051\r\n"), "I.251#1.05\r\n");
+}
+
+// Like any XMODEM receiver it asks again every 3 s until the first block
+// comes, and after a minute without one it cancels and takes commands again;
+// the memory "u" erased stays erased.
+TEST(EmfBootLoader, AsksAgainUntilABlockComesAndGivesUpAfterAMinute) {
+  EmfBench bench;
+  bench.EnterBootLoader();
+  ASSERT_EQ(bench.Exchange("u"), Bytes{kCrcRequest});
+  Bytes asked;
+  for (int k = 0; k < 19; ++k) {
+    const Bytes out = bench.RunFor(3000);
+    asked.insert(asked.end(), out.begin(), out.end());
+  }
+  EXPECT_EQ(asked, Bytes(19, kCrcRequest));
+  EXPECT_EQ(bench.RunFor(3000), (Bytes{kCan, kCan}));
+  EXPECT_EQ(bench.RunFor(10000), Bytes{}) << "no longer receiving";
+  EXPECT_EQ(bench.Text("c"), "?\r\n");
+  EXPECT_EQ(bench.Text("A.2051\r\n"), "I.251#1.05\r\n");
+  ASSERT_EQ(bench.Exchange("u"), Bytes{kCrcRequest}) << "a new transfer can begin";
+  const Bytes padded = PaddedEmfImage(Firmware("1.10"));
+  ASSERT_EQ(bench.Exchange(XmodemBlocks(padded)[0]), kAckByte);
+  EXPECT_EQ(bench.RunFor(10000), Bytes{}) << "no \"C\" once a block came";
+}
+
+// Noise in front of a block turns the whole block into noise; an EOT byte in
+// its data is no end of the transfer. The NAK comes once the line is quiet.
+TEST(EmfBootLoader, AnEotInDataBehindNoiseEndsNothing) {
+  EmfBench bench;
+  bench.EnterBootLoader();
+  Bytes file = Firmware("1.10");
+  std::fill(file.begin() + 16, file.begin() + 16 + 256, kEot);
+  const Bytes padded = PaddedEmfImage(file);
+  const std::vector<Bytes> blocks = XmodemBlocks(padded);
+  ASSERT_EQ(bench.Exchange("u"), Bytes{kCrcRequest});
+  ASSERT_EQ(bench.Exchange(blocks[0]), kAckByte);
+  Bytes hit{0x55};
+  hit.insert(hit.end(), blocks[1].begin(), blocks[1].end());
+  EXPECT_EQ(bench.Exchange(hit), Bytes{});
+  EXPECT_EQ(bench.RunFor(XmodemReceiver::kQuietMs), kNakByte);
+  for (std::size_t k = 1; k < blocks.size(); ++k) ASSERT_EQ(bench.Exchange(blocks[k]), kAckByte);
+  ASSERT_EQ(bench.Exchange(Bytes{kEot}), kAckByte);
+  EXPECT_EQ(bench.Memory().received, padded);
 }
 
 TEST(EmfBootLoader, BlankInstrumentWaitsInItsBootLoader) {

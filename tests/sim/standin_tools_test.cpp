@@ -272,12 +272,19 @@ TEST(StandinToolCommandLine, RefusesWhatItCannotRun) {
   const std::vector<Case> cases{
       {HEXLOAD_PROGRAM, {"FW.mot", "-baudrate38400", "-auto", "-exit"}, "/dev/null", 2},
       {HEXLOAD_PROGRAM, {"FW.mot", "-com3", "-baudrate38400", "-verbose"}, "/dev/null", 2},
+      // HEXLoad takes its one form only: every argument, in its place.
+      {HEXLOAD_PROGRAM, {file, "-com1", "-baudrate38400"}, "/dev/null", 2},
+      {HEXLOAD_PROGRAM, {file, "-com1", "-baudrate38400", "-auto"}, "/dev/null", 2},
+      {HEXLOAD_PROGRAM, {file, "-com1", "-baudrate38400", "-exit", "-auto"}, "/dev/null", 2},
+      {HEXLOAD_PROGRAM, {"-com1", file, "-baudrate38400", "-auto", "-exit"}, "/dev/null", 2},
+      {HEXLOAD_PROGRAM, {file, "-baudrate38400", "-com1", "-auto", "-exit"}, "/dev/null", 2},
+      {HEXLOAD_PROGRAM, {file, "-com1", "-baudrate19200", "-auto", "-exit"}, "/dev/null", 2},
       {PIC32_PROGRAM, {"-fFW.HEX", "-c:", "-b7", "-a"}, "/dev/null", 2},
       {PIC32_PROGRAM, {"-fFW.HEX", "-c1", "-b9", "-a"}, "/dev/null", 2},
-      {HEXLOAD_PROGRAM, {"/nonexistent/FW.mot", "-com1", "-baudrate38400"}, "/dev/null", 3},
+      {HEXLOAD_PROGRAM, {"/nonexistent/FW.mot", "-com1", "-baudrate38400", "-auto", "-exit"}, "/dev/null", 3},
       {PIC32_PROGRAM, {"-f/nonexistent/FW.HEX", "-c1", "-b7"}, "/dev/null", 3},
-      {HEXLOAD_PROGRAM, {file, "-com2", "-baudrate38400"}, "/dev/null", 4},
-      {HEXLOAD_PROGRAM, {file, "-com1", "-baudrate38400"}, "/nonexistent/tty", 4},
+      {HEXLOAD_PROGRAM, {file, "-com2", "-baudrate9600", "-auto", "-exit"}, "/dev/null", 4},
+      {HEXLOAD_PROGRAM, {file, "-com1", "-baudrate38400", "-auto", "-exit"}, "/nonexistent/tty", 4},
   };
   for (const Case& c : cases) {
     platform::StartResult started =
