@@ -14,6 +14,8 @@ using namespace classic;
 
 constexpr long kEntryPauseMs = 8000;
 constexpr long kShortPauseMs = 1000;
+// A boot loader answers a sync or a short frame within a few character times.
+constexpr long kClosingAnswerMs = 1000;
 constexpr std::uint32_t kVectorSegment = 0xFE00;
 constexpr std::int32_t kChipF237 = 0xF237;
 constexpr std::int32_t kChipF427 = 0xF427;
@@ -25,20 +27,28 @@ std::uint32_t Stored(const ImageBlock& b) { return b.address & 0xFFFF; }
 
 }  // namespace
 
-// The processor clock for 38400 bit/s belongs to the family's clock module
+// The processor clock for a rate belongs to the family's clock module
 // (TI SLAU319, "MSP430 Programming With the Bootloader", section Change Baud
-// Rate): D1 D2 are DCOCTL and BCSCTL1 on the 1xx and 2xx families (1xx: E0 87,
-// 2xx: 80 8C) and SCFI0 and SCFI1 of the FLL+ on the 4xx family (00 C8). A chip
-// at the wrong clock never answers the sync after the change. The family is
-// the chip identity's high byte: 0xF1.. 1xx, 0xF2.. 2xx; the 4xx values stay for
-// every other identity.
-ClockBytes ClockFor38400(std::int32_t chipId) {
+// Rate): D1 D2 are DCOCTL and BCSCTL1 on the 1xx and 2xx families (38400 bit/s
+// 1xx: E0 87, 2xx: 80 8C; 9600 bit/s 1xx: 80 85, 2xx: 80 88) and SCFI0 and
+// SCFI1 of the FLL+ on the 4xx family (00 C8; 00 98). A chip at the wrong clock
+// never answers the sync after the change. The family is the chip identity's
+// high byte: 0xF1.. 1xx, 0xF2.. 2xx; the 4xx values stay for every other identity.
+namespace {
+struct FamilyClocks {
+  ClockBytes at9600, at38400;
+};
+FamilyClocks ClocksOf(std::int32_t chipId) {
   switch ((chipId >> 8) & 0xFF) {
-    case 0xF1: return {0xE0, 0x87};
-    case 0xF2: return {0x80, 0x8C};
-    default: return {0x00, 0xC8};
+    case 0xF1: return {{0x80, 0x85}, {0xE0, 0x87}};
+    case 0xF2: return {{0x80, 0x88}, {0x80, 0x8C}};
+    default: return {{0x00, 0x98}, {0x00, 0xC8}};
   }
 }
+}  // namespace
+
+ClockBytes ClockFor38400(std::int32_t chipId) { return ClocksOf(chipId).at38400; }
+ClockBytes ClockFor9600(std::int32_t chipId) { return ClocksOf(chipId).at9600; }
 
 T_BSL430::T_BSL430(const LoaderContext& context) : ctx_(context), session_(ctx_) {
   session_.steps = {
@@ -49,6 +59,7 @@ T_BSL430::T_BSL430(const LoaderContext& context) : ctx_(context), session_(ctx_)
       },
       [this] { Receive(); },
       [this] { Retry(true); },
+      [this] { LowerRate(); },
   };
 }
 
@@ -499,9 +510,19 @@ void T_BSL430::AfterPassword() {
 
 void T_BSL430::AfterBaud() {
   session_.Pause(kShortPauseMs);
-  ctx_.port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  session_.RaiseLine();
   session_.Pause(kShortPauseMs);
   Sync(&T_BSL430::Erase);
+}
+
+// Sync, then the baud-rate command with rate code 0 (9600 bit/s); the boot
+// loader acknowledges at the raised rate and then follows.
+void T_BSL430::LowerRate() {
+  if (!session_.ClosingExchange(&kHeader, 1, kAck, kClosingAnswerMs)) return;
+  const ClockBytes clock = ClockFor9600(chipId_);
+  const std::uint8_t payload[] = {clock.d1, clock.d2, 0x00, 0x00};
+  const std::size_t length = BuildFrame(ChangeBaud, payload, frame_.data());
+  session_.ClosingExchange(frame_.data(), length, kAck, kClosingAnswerMs);
 }
 
 void T_BSL430::OffsetConfirmedErase() {

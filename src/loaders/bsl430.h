@@ -31,12 +31,14 @@
 
 namespace loaders {
 
-/// D1 D2 of the classic baud-rate command for 38400 bit/s by chip identity.
+/// D1 D2 of the classic baud-rate command by chip identity: for the raised
+/// 38400 bit/s of the data phase, and for the boot loader's own 9600 bit/s.
 struct ClockBytes {
   std::uint8_t d1, d2;
   bool operator==(const ClockBytes&) const = default;
 };
 ClockBytes ClockFor38400(std::int32_t chipId);
+ClockBytes ClockFor9600(std::int32_t chipId);
 
 class T_BSL430 final : public ProgrammingLoader {
  public:
@@ -106,6 +108,7 @@ class T_BSL430 final : public ProgrammingLoader {
   void VersionReply(const std::uint8_t* frame);
   void AfterPassword();
   void AfterBaud();
+  void LowerRate();
   void OffsetConfirmedErase();
   void OffsetConfirmedProgram();
   void OffsetConfirmedVerify();

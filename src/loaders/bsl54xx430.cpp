@@ -16,6 +16,10 @@ using namespace bsl5xx;
 constexpr long kEntryPauseMs = 4000;
 constexpr long kShortPauseMs = 1000;
 constexpr long kStartPauseMs = 3000;
+// A boot loader acknowledges a short frame within a few character times.
+constexpr long kClosingAnswerMs = 1000;
+constexpr std::uint8_t kRate9600 = 0x02;
+constexpr std::uint8_t kRate38400 = 0x04;
 constexpr std::uint32_t kVectorSegment = 0xFE00;
 /// Segments at or below this address belong to the boot loader and its
 /// information memory; they are never erased.
@@ -39,6 +43,7 @@ T_BSL_54XX_430::T_BSL_54XX_430(const LoaderContext& context)
       },
       [this] { Receive(); },
       [this] { Retry(); },
+      [this] { LowerRate(); },
   };
 }
 
@@ -235,12 +240,16 @@ void T_BSL_54XX_430::Retry() {
 
 // --- steps ----------------------------------------------------------------------------
 
-void T_BSL_54XX_430::SendCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data,
-                              std::size_t size) {
+std::size_t T_BSL_54XX_430::FrameCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data,
+                                      std::size_t size) {
   std::uint8_t core[kMaxFrame];
   const std::size_t n = BuildCore(command, address, {data, size}, core);
-  const std::size_t length = BuildFrame({core, n}, frame_.data());
-  session_.WriteBytes(frame_.data(), length);
+  return BuildFrame({core, n}, frame_.data());
+}
+
+void T_BSL_54XX_430::SendCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data,
+                              std::size_t size) {
+  session_.WriteBytes(frame_.data(), FrameCore(command, address, data, size));
 }
 
 void T_BSL_54XX_430::Password() {
@@ -287,7 +296,7 @@ void T_BSL_54XX_430::Baud() {
   ackHandler_ = &T_BSL_54XX_430::AfterBaud;
   retryAction_ = &T_BSL_54XX_430::Baud;
   session_.stepCode = 3;
-  const std::uint8_t rate[] = {0x04};  // 38400 bit/s
+  const std::uint8_t rate[] = {kRate38400};
   SendCore(ChangeBaud, 0, rate, sizeof rate);
 }
 
@@ -369,9 +378,15 @@ void T_BSL_54XX_430::DescriptorReply(const std::uint8_t*) {
 
 void T_BSL_54XX_430::AfterBaud() {
   ackHandler_ = nullptr;
-  ctx_.port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  session_.RaiseLine();
   session_.Pause(kShortPauseMs);
   Erase();
+}
+
+// The boot loader acknowledges at the raised rate and then follows.
+void T_BSL_54XX_430::LowerRate() {
+  const std::uint8_t rate[] = {kRate9600};
+  session_.ClosingExchange(frame_.data(), FrameCore(ChangeBaud, 0, rate, sizeof rate), kAck, kClosingAnswerMs);
 }
 
 // Erases 512-byte segments from the start address down to block 1, then the

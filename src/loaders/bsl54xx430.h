@@ -63,6 +63,8 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   void HandleResponse(const std::uint8_t* frame);
   void Retry();
 
+  /// Builds the frame of a core command into frame_; returns its length.
+  std::size_t FrameCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data, std::size_t size);
   void SendCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data, std::size_t size);
   void Password();
   void NextPasswordGuess();
@@ -77,6 +79,7 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   void VersionReply(const std::uint8_t* frame);
   void DescriptorReply(const std::uint8_t* frame);
   void AfterBaud();
+  void LowerRate();
   void NextSegment();
   void VectorErased();
   void NextBlock();

@@ -65,11 +65,7 @@ bool BslSession::Conduct(const std::function<void()>& opening) {
 
 std::int32_t BslSession::ReportFailure() {
   const std::int32_t code = FailureCode(stepCode);
-  if (ConnectionLost()) {
-    ShowConnectionLost();
-  } else {
-    ShowError(failureText.empty() ? StepErrorText(code, Context().language) : failureText.view());
-  }
+  ShowFailure(failureText.empty() ? StepErrorText(code, Context().language) : failureText.view());
   return code;
 }
 
@@ -89,6 +85,18 @@ void BslSession::EnterBootLoaderLine(long pauseMs) {
   // (its letters would read as error bytes).
   DiscardArrived();
   StartWatchdog(kBslWatchdogMs);
+}
+
+void BslSession::RaiseLine() {
+  Context().port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  rateRaised_ = true;
+}
+
+// The boot loader keeps a raised rate until it is reset, and the next run
+// looks for it at its own 9600 bit/s.
+void BslSession::OnRunEnd() {
+  if (failed && rateRaised_ && !ConnectionLost() && steps.lowerRate) steps.lowerRate();
+  rateRaised_ = false;
 }
 
 void BslSession::Finish() {

@@ -22,6 +22,9 @@ struct ConversationSteps {
   std::function<void()> replyLine;                  ///< a reply line with "A." or "C."
   std::function<void()> bslData;                    ///< serial data in the boot-loader phase
   std::function<void()> bslTimeout;                 ///< no data for a while in that phase
+  /// A failed run raised the boot loader's rate: sets it back to 9600 bit/s
+  /// (through ClosingExchange), so that the next run finds it there.
+  std::function<void()> lowerRate;
 };
 
 class BslSession final : public LoaderSession, private SessionEvents {
@@ -52,6 +55,9 @@ class BslSession final : public LoaderSession, private SessionEvents {
   /// 8E1 without flow control, what has arrived is dropped, and the 5000 ms
   /// watchdog starts.
   void EnterBootLoaderLine(long pauseMs);
+  /// The boot loader has taken the raise of its rate: the line follows to
+  /// 38400 bit/s, 8E1. A failed run sets it back (steps.lowerRate).
+  void RaiseLine();
   /// The conversation has ended well.
   void Finish();
 
@@ -62,6 +68,9 @@ class BslSession final : public LoaderSession, private SessionEvents {
  private:
   void OnWatchdog() override;
   bool OnMessage(const core::TEventRecord& event) override;
+  void OnRunEnd() override;
+
+  bool rateRaised_ = false;
 };
 
 }  // namespace loaders

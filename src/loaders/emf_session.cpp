@@ -66,11 +66,7 @@ bool EmfSession::Conduct(const std::function<void()>& opening) {
 }
 
 void EmfSession::ReportFailure() const {
-  if (ConnectionLost()) {
-    ShowConnectionLost();
-  } else {
-    ShowError(StepErrorText(kStepNotAvailable, Context().language));
-  }
+  ShowFailure(StepErrorText(kStepNotAvailable, Context().language));
 }
 
 }  // namespace loaders

@@ -79,6 +79,9 @@ struct LoaderContext {
   /// Told how a download that outlives its step ended (the Basic-Loader
   /// download): true success, false abort or no answer. May be empty.
   std::function<void(bool succeeded)> downloadEnded;
+  /// True once the user has interrupted the program: a back-end starts no
+  /// new frame and ends its run. May be empty (never interrupted).
+  std::function<bool()> interrupted;
 };
 
 }  // namespace loaders

@@ -28,6 +28,7 @@ class UnavailableLoader final : public ProgrammingLoader {
 class UnavailableBackground final : public BackgroundLoader {
  public:
   void RequestStop() override {}
+  bool Interrupt() override { return false; }
 };
 
 }  // namespace

@@ -73,6 +73,9 @@ class BackgroundLoader {
   virtual ~BackgroundLoader() = default;
   /// Asks it to stop at its next step (the window closes).
   virtual void RequestStop() = 0;
+  /// The user interrupted the program: a download under way sends no more
+  /// and tells what its abort tells; true when one was under way.
+  virtual bool Interrupt() = 0;
 };
 
 class LoaderRegistry {

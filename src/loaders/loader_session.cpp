@@ -22,20 +22,57 @@ bool LoaderSession::Took(int result, std::size_t length) {
   return false;
 }
 
+// The safe point of an interruption: every write starts a new frame or
+// command, and the one before it has been answered or has run out its time.
+bool LoaderSession::StopsHere() {
+  if (connectionLost_ || interrupted_) return true;
+  if (!ctx_.interrupted || !ctx_.interrupted()) return false;
+  interrupted_ = true;
+  StopWatchdog();
+  Fail();
+  return true;
+}
+
 bool LoaderSession::Send(const char* text) {
-  if (connectionLost_) return false;
+  if (StopsHere()) return false;
   ctx_.output.LogCommand(text);
   return Took(ctx_.port.WriteText(text), std::strlen(text));
 }
 
 bool LoaderSession::WriteBytes(const std::uint8_t* data, std::size_t length) {
-  if (connectionLost_) return false;
+  return !StopsHere() && Put(data, length);
+}
+
+bool LoaderSession::Put(const std::uint8_t* data, std::size_t length) {
   if (updater::RunLog* log = ctx_.output.Trace())
     log->Frame(SummariseFrame({data, length}), length);
   return Took(ctx_.port.Write(data, static_cast<int>(length)), length);
 }
 
 void LoaderSession::Pause(long ms) { ctx_.wait.DelayTime(ms, false); }
+
+bool LoaderSession::ClosingExchange(const std::uint8_t* data, std::size_t length, std::uint8_t answer, long ms) {
+  if (connectionLost_) return false;
+  DiscardArrived();
+  if (!Put(data, length)) return false;
+  const platform::Tick deadline = ctx_.loop.GetClock().Now() + static_cast<platform::Tick>(ms);
+  while (!AnswerArrived(answer)) {
+    if (connectionLost_ || platform::TickReached(ctx_.loop.GetClock().Now(), deadline)) return false;
+    ctx_.loop.WaitForMessage(deadline);
+    // The arrival notices are delivered (and swallowed, the run being over),
+    // so that the next arrival wakes the wait again.
+    DeliverPending();
+  }
+  return true;
+}
+
+bool LoaderSession::AnswerArrived(std::uint8_t answer) {
+  std::uint8_t byte = 0;
+  while (ctx_.port.Read(&byte, 1) == 1) {
+    if (byte == answer) return true;
+  }
+  return false;
+}
 
 void LoaderSession::SetLine(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity,
                             serial::HandshakeTag handshake) {
@@ -139,6 +176,7 @@ bool LoaderSession::Conduct(std::int32_t watchdogMs, const RunEnd& end, const st
   opening();
   RunUntilDone();
   DeliverPending();
+  handler_.OnRunEnd();
   if (ownLine_) DiscardArrived();
   ownLine_ = false;
   Report(-1.0f);
@@ -172,6 +210,14 @@ void LoaderSession::ShowError(std::string_view text) const {
 
 void LoaderSession::ShowConnectionLost() const {
   ShowError(ConnectionLostText(ctx_.port.Describe(), ctx_.language));
+}
+
+void LoaderSession::ShowFailure(std::string_view text) const {
+  if (connectionLost_) {
+    ShowConnectionLost();
+  } else if (!interrupted_) {
+    ShowError(text);
+  }
 }
 
 }  // namespace loaders

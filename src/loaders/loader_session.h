@@ -9,6 +9,12 @@
 // port was closed) ends the run at once as failed and remembers that the
 // connection was lost; nothing is written after that.
 //
+// Once the user has interrupted the program (LoaderContext::interrupted), the
+// next frame is not written: the run ends as failed and interrupted where it
+// stands, between two frames, with the answer to the last one received (or its
+// time-out run out). The protocol's OnRunEnd may then still talk to its far end
+// (ClosingExchange) to leave it as the next run expects it.
+//
 // Each loader object owns its own session. Main thread only; the steps are
 // re-entered from nested message loops, so all run state lives in fields.
 #include <array>
@@ -55,6 +61,9 @@ class SessionEvents {
   /// A command of the queue (the OK button's run start) during the run. True
   /// when it was taken; by default every command passes on.
   virtual bool OnCommand(const core::TEventRecord& /*event*/) { return false; }
+  /// The conversation is over (done); the line still has the loader's own
+  /// settings and nothing has been read away yet. By default nothing happens.
+  virtual void OnRunEnd() {}
 };
 
 /// How the line is left at the end of a run.
@@ -91,6 +100,8 @@ class LoaderSession {
   }
   /// The line stopped taking bytes during this run.
   bool ConnectionLost() const { return connectionLost_; }
+  /// The run ended because the user interrupted the program.
+  bool Interrupted() const { return interrupted_; }
 
   // --- writes and pauses --------------------------------------------------------
   /// Writes the text and hands it to the command log. False (and the run
@@ -100,6 +111,10 @@ class LoaderSession {
   bool WriteBytes(const std::uint8_t* data, std::size_t length);
   /// Waits without processing messages.
   void Pause(long ms);
+  /// For OnRunEnd only, also after an interruption: writes `data` and waits
+  /// up to `ms` for the byte `answer` among what arrives (bytes before it are
+  /// read away). True when it came; false at once when the line is lost.
+  bool ClosingExchange(const std::uint8_t* data, std::size_t length, std::uint8_t answer, long ms);
 
   // --- line -----------------------------------------------------------------------
   /// Puts the loader's own settings on the line; from now on bytes that are
@@ -146,12 +161,18 @@ class LoaderSession {
   void ShowError(std::string_view text) const;
   /// Shows the lost-connection message naming the port.
   void ShowConnectionLost() const;
+  /// Shows why a failed run ended: the lost connection, or `text`; nothing
+  /// after an interruption, which the workflow reports for the whole run.
+  void ShowFailure(std::string_view text) const;
 
  private:
   static core::TEventRecord Callback(void* object, core::TEvents& queue, core::TEventRecord event);
   core::TEventRecord OnEvent(const core::TEventRecord& event);
   core::TEventRecord AfterTheEnd(const core::TEventRecord& event);
   bool Took(int result, std::size_t length);
+  bool StopsHere();
+  bool Put(const std::uint8_t* data, std::size_t length);
+  bool AnswerArrived(std::uint8_t answer);
   void RunUntilDone();
   void DeliverPending();
 
@@ -160,6 +181,7 @@ class LoaderSession {
   std::int32_t watchdog_ = 0;
   bool ownLine_ = false;  ///< the line has the loader's settings
   bool connectionLost_ = false;
+  bool interrupted_ = false;
   std::int32_t progressMax_ = 0;
   std::array<std::uint8_t, kReceiveBytes> rx_{};
   std::uint16_t rxCount_ = 0;

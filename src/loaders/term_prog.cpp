@@ -227,10 +227,24 @@ void TermProg::Abort() {
   End(false);
 }
 
+bool TermProg::Interrupt() {
+  if (ended_) return false;
+  Abort();
+  return true;
+}
+
 void TermProg::End(bool succeeded) {
   ended_ = true;
   silenceTimer_->SetEnabled(false);
+  if (!succeeded) ClearProgress();
   if (ctx_.downloadEnded) ctx_.downloadEnded(succeeded);
+}
+
+// The share handed to the port says nothing about what the instrument took:
+// a download that failed must not go on showing it (all of it, often).
+void TermProg::ClearProgress() {
+  ctx_.view.SetProgress(0);
+  ctx_.output.ReportProgress("", -1.0f);
 }
 
 // --- silence ------------------------------------------------------------------------
@@ -242,6 +256,7 @@ void TermProg::Silent() {
   core::FixedText<16> seconds;
   seconds.Format("%ld", static_cast<long>(kSilenceMs / 1000));
   ctx_.output.Log(core::ReplaceAll(ctx_.output.Pick(basic::kSilent), "SECONDS", seconds.c_str()));
+  ClearProgress();
   if (ctx_.downloadEnded) ctx_.downloadEnded(false);
 }
 

@@ -56,6 +56,9 @@ class TermProg final : public BackgroundLoader {
   /// No further pieces are sent (the window closes).
   void Stop();
   void RequestStop() override { Stop(); }
+  /// Aborts a download under way (the abort text, no more pieces); false
+  /// when none is.
+  bool Interrupt() override;
 
   bool Stopped() const { return stop_; }
   std::size_t SendPosition() const { return sendPosition_; }
@@ -77,6 +80,7 @@ class TermProg final : public BackgroundLoader {
   void LoseConnection();
   void Abort();
   void End(bool succeeded);
+  void ClearProgress();
   void RetryPiece();
   void WatchSilence();
   void Silent();

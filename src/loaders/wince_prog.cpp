@@ -94,11 +94,7 @@ void TWinCEProg::FailWith(const wince::MessageText& text) {
 }
 
 void TWinCEProg::ReportFailure() const {
-  if (session_.ConnectionLost()) {
-    session_.ShowConnectionLost();
-  } else {
-    session_.ShowError(failureText_);
-  }
+  session_.ShowFailure(failureText_);
 }
 
 // --- events -------------------------------------------------------------------

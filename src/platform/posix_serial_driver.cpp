@@ -122,8 +122,8 @@ class PosixSerialPort final : public SerialPort {
     serial_icounter_struct counts{};
     hasCounters_ = ::ioctl(fd_, TIOCGICOUNT, &counts) == 0;
     if (hasCounters_) counters_ = counts;
-    // lastArrivals_ starts at 0: bytes already queued when the port opens are
-    // news to its owner and are announced by the first wait.
+    // lastArrivals_ starts at 0: bytes that arrive between the open (which
+    // drops what was waiting) and the first wait are announced by that wait.
   }
 
   ~PosixSerialPort() override {
@@ -635,6 +635,9 @@ std::unique_ptr<SerialPort> PosixSerialDriver::Open(const std::string& path, Por
     }
     fd = moved;  // the lock belongs to the shared open file, so it stays
   }
+  // What waits in the input is from before this open (the end of an earlier
+  // run, say, or a boot loader's answers to it): none of it answers us.
+  ::tcflush(fd, TCIFLUSH);
   error.clear();
   return std::make_unique<PosixSerialPort>(fd, path);
 }

@@ -190,8 +190,9 @@ class SerialDriver {
   /// Opens `path` exclusively and closes it again at once.
   virtual PortAccess Probe(const std::string& path) = 0;
 
-  /// Opens `path` exclusively for reading and writing. On failure returns null,
-  /// with `access` telling why and `error` a text for the user.
+  /// Opens `path` exclusively for reading and writing; what was waiting in its
+  /// input is dropped. On failure returns null, with `access` telling why and
+  /// `error` a text for the user.
   virtual std::unique_ptr<SerialPort> Open(const std::string& path, PortAccess& access,
                                            std::string& error) = 0;
 };

@@ -36,6 +36,7 @@ enum NotificationEvent : std::int32_t {
   EV_NEGATIVE = 10012,     ///< a line with "?"
   EV_BOOT_FRAME = 10042,   ///< a boot-loader frame; data: the frame text
   EV_LAB_ANSWER = 10044,   ///< a Lab answer byte; data: the byte, sign-extended
+  EV_INTERRUPT = 10060,    ///< the user interrupted the program (TUpdateForm::InterruptSignal)
 };
 
 /// Events the workflow posts to itself (data 0 unless noted).

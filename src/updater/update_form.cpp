@@ -88,9 +88,26 @@ void TUpdateForm::OnMessage(const platform::Message& message) {
     case WM_CLOSE_REQUEST:
       Close();
       break;
+    case WM_INTERRUPT:
+      Interrupt(number);
+      break;
     default:
       break;  // overrun and parity errors are not acted on
   }
+}
+
+// The run is told through the queue, so that it ends where it stands when
+// nothing is on the line, and at the next frame boundary when a back-end talks.
+void TUpdateForm::Interrupt(int signal) {
+  if (interruptSignal_ != 0) return;
+  interruptSignal_ = signal;
+  runLog_.Note("interrupted by signal " + std::to_string(signal));
+  if (!workflow_) {
+    Close();
+    return;
+  }
+  events_.PostMessage(EV_INTERRUPT);
+  ProcessEvents();
 }
 
 core::TEventRecord TUpdateForm::ProcessEvents() { return drain_.ProcessEvents(); }
@@ -117,7 +134,8 @@ void TUpdateForm::SetOutcome(RunOutcome outcome) {
                                       "programming failed or was aborted",
                                       "not programmed by decision",
                                       "no instrument found",
-                                      "identified, not programmed"};
+                                      "identified, not programmed",
+                                      "interrupted by the user"};
   if (outcome != RunOutcome::None)
     runLog_.Note(std::string("result: ") + kResults[static_cast<int>(outcome)]);
 }

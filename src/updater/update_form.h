@@ -53,6 +53,7 @@ enum class RunOutcome {
   NotProgrammed,  ///< not programmed by decision (wrong or newer instrument, declined)
   NotFound,       ///< no instrument was found (or no port could be opened)
   Identified,     ///< identified without programming, as asked (see SetIdentifyOnly)
+  Interrupted,    ///< the user interrupted the run (see TUpdateForm::InterruptSignal)
 };
 
 /// The hidden key combinations of the window.
@@ -67,6 +68,10 @@ inline constexpr std::int32_t CMD_START = 13;
 /// Window message that asks the window to close (any thread may post it, for
 /// example a front end that was interrupted).
 inline constexpr std::uint32_t WM_CLOSE_REQUEST = 0x0010;
+/// Window message of a front end whose user interrupted the program (Ctrl+C,
+/// SIGTERM); param: the signal number. The run stops at its next safe point
+/// (see TUpdateForm::InterruptSignal); any thread may post it.
+inline constexpr std::uint32_t WM_INTERRUPT = 0x8001;
 
 class TUpdateForm : private ReplyListener {
  public:
@@ -121,6 +126,12 @@ class TUpdateForm : private ReplyListener {
   std::int32_t AirPressureRow() const { return airPressureRow_; }
   void SetAirPressureRow(std::int32_t row) { airPressureRow_ = row; }
 
+  /// The signal with which the user interrupted the program; 0 while not
+  /// interrupted. Once set, no back-end starts a new frame: the one on the
+  /// line is answered, the port gets its settings back, and the run ends with
+  /// RunOutcome::Interrupted.
+  int InterruptSignal() const { return interruptSignal_; }
+
   RunOutcome Outcome() const { return outcome_; }
   /// Also notes a run's end in the run log.
   void SetOutcome(RunOutcome outcome);
@@ -171,6 +182,7 @@ class TUpdateForm : private ReplyListener {
   void AnswerFrom(int position) override;
 
   void OnMessage(const platform::Message& message);
+  void Interrupt(int signal);
   void LogSettingsProblems();
   int LoadUpdateSettings(const std::string& fileName);
   int LoadDeviceProfiles(const std::string& fileName);
@@ -208,6 +220,7 @@ class TUpdateForm : private ReplyListener {
   std::int32_t titleTicks_ = 0;
   float expectedTicks_ = 1.0f;
   RunOutcome outcome_ = RunOutcome::None;
+  int interruptSignal_ = 0;
   bool closed_ = false;
   std::unique_ptr<RunWorkflow> workflow_;  // last: it goes first, while all it uses still exists
 };

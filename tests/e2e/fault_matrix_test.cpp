@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "console_sim_run.h"
+#include "image_compare.h"
 
 namespace console {
 namespace {
@@ -108,35 +109,8 @@ struct Cell {
   Fault fault;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Empty when every byte the file gives an address holds its value in
-// `flash`; otherwise the first address that differs.
-std::string CompareWithImage(const std::string& flash, const std::string& file, const char* format,
-                             const std::string& scratch) {
-  // Filled once with 0x00 and once with 0xFF, the two outputs agree exactly
-  // at the addresses the file gives.
-  const std::string source = file + " " + format;
-  for (const char* fill : {"0x00", "0xFF"}) {
-    const std::string command = "srec_cat -disable-sequence-warnings " + source + " -fill " + fill +
-                                " 0 -maximum-address " + source + " -o " + scratch + "/fill" + fill + ".bin -binary";
-    if (std::system(command.c_str()) != 0) return "srec_cat failed on " + file;
-  }
-  const std::string low = Slurp(scratch + "/fill0x00.bin");
-  const std::string high = Slurp(scratch + "/fill0xFF.bin");
-  if (low.size() > flash.size()) return "the image reaches beyond the flash";
-  for (std::size_t i = 0; i < low.size(); ++i) {
-    if (low[i] == high[i] && flash[i] != low[i]) {
-      char where[64];
-      std::snprintf(where, sizeof where, "differs at 0x%zX", i);
-      return where;
-    }
-  }
-  return "";
-}
+using testing::CompareWithImage;
+using testing::Slurp;
 
 // Empty when the instrument's memory holds the family's image.
 std::string MemoryVerdict(const Family& family, const std::string& install, const updater::testing::TempInstallation& dump) {

@@ -98,6 +98,7 @@ class RecordingLoaders final {
   class Background final : public loaders::BackgroundLoader {
    public:
     void RequestStop() override {}
+    bool Interrupt() override { return false; }
   };
 
   loaders::LoaderRegistry registry_;

@@ -41,7 +41,8 @@ class LoaderServices {
     return LoaderContext{1,      view,   output, wait_, events_, timers_, loop_, [this] { drain_.ProcessEvents(); },
                          record, port,   nullptr,
                          LoaderConfig{startCmdIndex, [this](std::int32_t) { return progDefFile; }, workDir, workDir},
-                         [this](bool succeeded) { downloadEnds.push_back(succeeded); }};
+                         [this](bool succeeded) { downloadEnds.push_back(succeeded); },
+                         [this] { return interrupted; }};
   }
 
   platform::PlainMessageLoop& Loop() { return loop_; }
@@ -55,6 +56,7 @@ class LoaderServices {
   std::int32_t startCmdIndex = 0;
   std::string progDefFile;
   std::vector<bool> downloadEnds;  ///< what downloadEnded was told, in order
+  bool interrupted = false;        ///< what the context's `interrupted` tells
 
  private:
   platform::PlainMessageLoop loop_;

@@ -210,14 +210,12 @@ TEST_F(TermProgTest, RefusedPiecesAreSentAgainWithoutLossOrDoubling) {
 TEST_F(TermProgTest, WriteErrorOrLostPortAbortsTheDownload) {
   struct Case {
     int result;
-    const char* status;
     std::string firstLine;
   };
   const Case cases[] = {
-      {DownloadLine::kWriteError, "LT  50.0 %", "Programming abort !"},
-      {0, "L   50.0 %", "The connection to the instrument on COM3 (/dev/pts/9) was lost"},
-      {DownloadLine::kClosed, "L   50.0 %",
-       "The connection to the instrument on COM3 (/dev/pts/9) was lost"},
+      {DownloadLine::kWriteError, "Programming abort !"},
+      {0, "The connection to the instrument on COM3 (/dev/pts/9) was lost"},
+      {DownloadLine::kClosed, "The connection to the instrument on COM3 (/dev/pts/9) was lost"},
   };
   WriteFile("L3_TermL.A37", FileOf(4000, 'A'));
   for (const Case& c : cases) {
@@ -228,7 +226,8 @@ TEST_F(TermProgTest, WriteErrorOrLostPortAbortsTheDownload) {
     line_->answer = [&](int attempt) { return attempt == 0 ? 2000 : c.result; };
     Arrive("Waiting for S-Record !\r\n");
     EXPECT_EQ(line_->attempts, 2);
-    EXPECT_EQ(services_.view.progressPanel, c.status);
+    // The aborted download shows no share sent (the messages say why).
+    EXPECT_EQ(services_.view.progressPanel, "");
     ASSERT_GE(services_.view.log.size(), 2u);
     EXPECT_EQ(services_.view.log[1].rfind(c.firstLine, 0), 0u) << Log();
     EXPECT_NE(services_.view.log.back().find("Programming abort !"), std::string::npos);
@@ -262,6 +261,33 @@ TEST_F(TermProgTest, DefectiveRecordOrReplyTwoStopsThePieces) {
     RunUntil([] { return false; }, 60);
     EXPECT_EQ(line_->taken.size(), 2000u);
     EXPECT_EQ(services_.downloadEnds, std::vector<bool>{false});
+  }
+}
+
+// The whole file is with the port (100 % sent) when the instrument refuses
+// it, or the user interrupts while it still works on it: the failed download
+// must not go on showing 100 %. An interruption says the download's abort.
+TEST_F(TermProgTest, FailedDownloadDoesNotShowWhatWasSent) {
+  const std::function<void(TermProg&)> ends[] = {
+      [this](TermProg&) { Arrive("S-Record defect!\r\n"); },
+      [this](TermProg&) { Arrive("I.2#\r\n"); },
+      [](TermProg& download) { EXPECT_TRUE(download.Interrupt()); },
+  };
+  WriteFile("L3_TermL.A37", FileOf(3000, 'A'));
+  for (std::size_t i = 0; i < std::size(ends); ++i) {
+    SCOPED_TRACE(i);
+    services_.downloadEnds.clear();
+    Start();
+    Arrive("Waiting for S-Record !\r\n");
+    ASSERT_TRUE(RunUntil([this] { return line_->taken.size() == 3000u; }, 1000));
+    ASSERT_EQ(services_.view.progress, 100);
+    ends[i](*download_);
+    EXPECT_EQ(services_.view.progress, 0);
+    EXPECT_EQ(services_.view.progressPanel.find("100"), std::string::npos) << services_.view.progressPanel;
+    EXPECT_EQ(services_.view.title.find("100"), std::string::npos) << services_.view.title;
+    EXPECT_EQ(services_.downloadEnds, std::vector<bool>{false});
+    EXPECT_NE(Log().find("Programming abort !"), std::string::npos) << Log();
+    EXPECT_FALSE(download_->Interrupt());  // nothing under way any more
   }
 }
 

@@ -81,7 +81,7 @@ int RunSession(const ConsoleOptions& options, updater::TUpdateForm& form, Consol
   }
   for (;;) {
     RunUntilRunEnds(form.Loop(), form);
-    if (options.identify || form.Closed() || !view.OkEnabled() ||
+    if (options.identify || form.Closed() || form.InterruptSignal() != 0 || !view.OkEnabled() ||
         !view.AskOnTerminal(kStartAgain.Pick(form.Language()))) {
       break;
     }
@@ -90,6 +90,7 @@ int RunSession(const ConsoleOptions& options, updater::TUpdateForm& form, Consol
   }
   const updater::RunOutcome outcome = form.Outcome();
   form.Close();
+  if (form.InterruptSignal() != 0) return ExitCodeOfSignal(form.InterruptSignal());
   return ExitCodeOf(outcome);
 }
 
@@ -102,10 +103,13 @@ ExitCode ExitCodeOf(updater::RunOutcome outcome) {
     case updater::RunOutcome::NotFound: return kExitNotFound;
     case updater::RunOutcome::Identified: return kExitSuccess;
     case updater::RunOutcome::Failed:
+    case updater::RunOutcome::Interrupted:
     case updater::RunOutcome::None: break;
   }
   return kExitFailed;
 }
+
+int ExitCodeOfSignal(int signal) { return kExitSignalBase + signal; }
 
 bool ApplyInstallationOptions(const ConsoleOptions& options, updater::Installation& installation,
                               std::string& error) {

@@ -11,17 +11,22 @@ namespace console {
 /// Exit codes of the console program.
 enum ExitCode : int {
   kExitSuccess = 0,        ///< the update finished successfully
-  kExitFailed = 1,         ///< programming failed or was aborted (also: interrupted)
+  kExitFailed = 1,         ///< programming failed or was aborted
   kExitNotProgrammed = 2,  ///< not programmed by decision
   kExitNotFound = 3,       ///< no instrument found
   kExitConfig = 4,         ///< configuration error
   kExitUsage = 5,          ///< usage error
   kExitInternal = 6,       ///< an exception escaped the run (the message was shown)
+  kExitSignalBase = 128,   ///< plus the signal's number: the user interrupted the run
 };
 
 /// The exit code of how the last run ended; a run that never ended counts as
 /// failed.
 ExitCode ExitCodeOf(updater::RunOutcome outcome);
+
+/// The exit code of a session that signal `signal` interrupted: 128 + its
+/// number, as a shell reports a program that the signal ended (130 Ctrl+C).
+int ExitCodeOfSignal(int signal);
 
 /// Runs one console session: start-up, the run (OK, or the model menu item
 /// or "Lab XXX" of the options), and, where the window would wait for the next

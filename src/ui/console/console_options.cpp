@@ -155,6 +155,8 @@ Exit codes:
   4  configuration error (Update.ini or ProgDevice.ini missing, no matching
      firmware file for --model or --lab)
   5  usage error
+  130  interrupted (Ctrl+C; 128 + the signal's number, 143 for SIGTERM): the run
+       stops after the frame on the line; a second one ends the program at once
   (with --identify: 0 identified, 2 refused as the wrong device, 3 none found;
    a search with no port that can be opened ends at once with 3)
 

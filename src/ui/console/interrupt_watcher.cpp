@@ -28,13 +28,13 @@ InterruptWatcher::~InterruptWatcher() {
 }
 
 void InterruptWatcher::Watch() {
-  bool closeRequested = false;
+  bool interrupted = false;
   for (;;) {
     int signal = 0;
     if (sigwait(&watched_, &signal) != 0 || signal == kStopSignal) return;
-    if (closeRequested) ::_exit(kExitFailed);
-    closeRequested = true;
-    loop_.Post({updater::WM_CLOSE_REQUEST, 0});
+    if (interrupted) ::_exit(ExitCodeOfSignal(signal));
+    interrupted = true;
+    loop_.Post({updater::WM_INTERRUPT, signal});
   }
 }
 

@@ -53,6 +53,13 @@ core::TEventRecord TWorkflow::Callback(void* object, core::TEvents&, Event event
 }
 
 core::TEventRecord TWorkflow::Handle(Event event) {
+  // After an interruption nothing new starts; a back-end still running stops
+  // at its own safe point and ends its step, which brings the report.
+  if (interruptReported_) return {};
+  if (form_.InterruptSignal() != 0 && backEndsRunning_ == 0) {
+    EndInterrupted();
+    return {};
+  }
   switch (event.Kind) {
     case core::EVT_CMD:
       if (event.Code != CMD_START) return event;
@@ -147,6 +154,7 @@ void TWorkflow::RunStart() {
   // search, not send that probe's second bytes at the search rate.
   probeState_ = 0;
   awaitingReport_ = false;
+  programmingBegun_ = false;
   Record().Clear();
   form_.SetOutcome(RunOutcome::None);
 

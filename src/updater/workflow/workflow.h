@@ -124,6 +124,18 @@ class TWorkflow final : public RunWorkflow {
     loaders::ComPortLink link;
     loaders::LoaderContext context;
   };
+  /// Marks a back-end that runs to its end inside the current step: an
+  /// interruption waits for it to stop at its own safe point.
+  struct BackEndRun {
+    explicit BackEndRun(TWorkflow& workflow) : workflow_(workflow) { ++workflow_.backEndsRunning_; }
+    ~BackEndRun() { --workflow_.backEndsRunning_; }
+    BackEndRun(const BackEndRun&) = delete;
+    BackEndRun& operator=(const BackEndRun&) = delete;
+    TWorkflow& workflow_;
+  };
+  /// Ends an interrupted run: says so, with the abort text when programming
+  /// had begun, and stops everything that would go on.
+  void EndInterrupted();
 
   // workflow_firmware_report.cpp
   /// After a programming: runs the watchdog until the ladder's next step;
@@ -252,6 +264,11 @@ class TWorkflow final : public RunWorkflow {
   std::int32_t dataFileIndex_ = 0;
   std::int32_t bytesRemaining_ = 0;
   bool sending_ = false;
+
+  // Interruption.
+  bool programmingBegun_ = false;     ///< a back-end or an entry command has run in this run
+  std::int32_t backEndsRunning_ = 0;  ///< see BackEndRun
+  bool interruptReported_ = false;
 
   std::unique_ptr<BackEndScope> basicLoaderScope_;
   std::unique_ptr<loaders::BackgroundLoader> basicLoader_;

@@ -76,9 +76,13 @@ TWorkflow::BackEndScope::BackEndScope(TWorkflow& workflow)
                workflow.form_.Paths().workDir, workflow.form_.Paths().programDir},
               [&form = workflow.form_](bool succeeded) {
                 form.SetOutcome(succeeded ? RunOutcome::Succeeded : RunOutcome::Failed);
-              }} {}
+              },
+              [&form = workflow.form_] { return form.InterruptSignal() != 0; }} {
+  workflow.programmingBegun_ = true;
+}
 
 int TWorkflow::RunLoader(loaders::LoaderKind kind, const loaders::ProgramArgs& args) {
+  const BackEndRun running(*this);
   const BackEndScope scope(*this);
   return loaders_.Create(kind, scope.context)->Program(args);
 }
@@ -92,6 +96,7 @@ int TWorkflow::RunExternalHandler(const char* fileName) {
   }
   const auto handler =
       fileType / 2 == 0 ? loaders::ExternalHandler::HexLoad : loaders::ExternalHandler::Pic32Bootloader;
+  const BackEndRun running(*this);
   const BackEndScope scope(*this);
   return loaders_.Run(handler, scope.context, fileName);
 }
@@ -119,6 +124,7 @@ void TWorkflow::StartMot() {
   View().SetProgress(0);
   ShowDownloadTime(DK_ENTRY);
   if (MainIsNewer(Record(), force_)) {
+    programmingBegun_ = true;
     Send(entryCommand_);
   } else {
     phase_ = PH_BASICLOADER;
@@ -186,6 +192,7 @@ void TWorkflow::StartHex() {
   View().SetProgress(0);
   ShowDownloadTime(DK_LONG);
   if (MainIsNewer(Record(), force_)) {
+    programmingBegun_ = true;
     Send("A.1200\r\n");
   } else {
     phase_ = PH_BASICLOADER;
@@ -272,6 +279,7 @@ void TWorkflow::ProgramSecondComponent() {
   }
   record.SetDirectBootLoaderStart(false);
   record.SetWithoutSensor(record.SecondVersion == 0 && !BootLoaderSeen());
+  const BackEndRun running(*this);
   const BackEndScope scope(*this);
   std::unique_ptr<loaders::ProgrammingLoader> loader = loaders_.Create(loaders::LoaderKind::Bsl430, scope.context);
   form_.Wait().DelayTime(3000, true);

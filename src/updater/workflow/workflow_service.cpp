@@ -115,6 +115,21 @@ void TWorkflow::Abort(std::int32_t code) {
   if (code == EV_PROGRAM_FAILED) form_.Events().Subscribe(RetryCallback, this);
 }
 
+void TWorkflow::EndInterrupted() {
+  interruptReported_ = true;
+  StopWatchdog();
+  StopAwaitingReport();
+  form_.StopSecTimer();
+  form_.StopTitleTimer();
+  LogText(Output().Pick(texts::kInterrupted));
+  // A download under way tells its own abort; otherwise the instrument may
+  // wait in its boot loader, and the abort text says how to go on from there.
+  const bool downloadStopped = basicLoader_ && basicLoader_->Interrupt();
+  if (!downloadStopped && programmingBegun_) LogText(Profiles().Abbruchtext(Language()));
+  View().EnableOk(false);
+  form_.SetOutcome(RunOutcome::Interrupted);
+}
+
 core::TEventRecord TWorkflow::RetryCallback(void* object, core::TEvents&, Event event) {
   return static_cast<TWorkflow*>(object)->RetryOnOk(event);
 }

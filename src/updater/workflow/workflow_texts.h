@@ -15,6 +15,9 @@ inline constexpr BiText<80> kProgramming{{"NAME wird programmiert !!\r\n\r\n", "
 inline constexpr BiText<80> kStoring{
     {"Neue Daten werden gespeichert !!\r\nBitte warten ...\r\n", "Store new data !!\r\nPlease wait ...\r\n"}};
 
+inline constexpr BiText<100> kInterrupted{
+    {"Der Vorgang wurde vom Benutzer unterbrochen.\r\n", "The run was interrupted by the user.\r\n"}};
+
 inline constexpr BiText<100> kNoReportAfterProgramming{
     {"Das Ger\xE4t meldet sich nach dem Programmieren nicht.\r\n",
      "The instrument does not report after programming.\r\n"}};
