@@ -117,7 +117,8 @@ void TUpdateForm::SetOutcome(RunOutcome outcome) {
                                       "programming failed or was aborted",
                                       "not programmed by decision",
                                       "no instrument found",
-                                      "identified, not programmed"};
+                                      "identified, not programmed",
+                                      "a firmware file was refused, nothing was sent"};
   if (outcome != RunOutcome::None)
     runLog_.Note(std::string("result: ") + kResults[static_cast<int>(outcome)]);
 }

@@ -53,6 +53,7 @@ enum class RunOutcome {
   NotProgrammed,  ///< not programmed by decision (wrong or newer instrument, declined)
   NotFound,       ///< no instrument was found (or no port could be opened)
   Identified,     ///< identified without programming, as asked (see SetIdentifyOnly)
+  ConfigError,    ///< a firmware file of the installation was refused before anything was sent
 };
 
 /// The hidden key combinations of the window.

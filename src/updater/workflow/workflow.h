@@ -22,12 +22,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/events.h"
 #include "core/fixed_text.h"
 #include "updater/run_workflow.h"
 #include "updater/update_form.h"
 #include "loaders/com_port_link.h"
+#include "loaders/firmware_check.h"
 #include "loaders/loader_registry.h"
 
 namespace updater {
@@ -157,6 +159,30 @@ class TWorkflow final : public RunWorkflow {
   void AddExtraFile(std::string_view name);
   int Decide();
 
+  // workflow_preflight.cpp
+  /// Identify's result when a file of the installation was refused.
+  static constexpr int kFileRefused = 3;
+  /// Event 10024 lets the instrument update its second component itself.
+  bool SecondBySelfUpdate() const;
+  /// Event 10024 programs the second component with the classic boot loader.
+  bool SecondByBootLoader() const;
+  /// Every file this run will send from its programming start on.
+  std::vector<loaders::FirmwareFile> FilesToSend();
+  /// Checks FilesToSend once per run; false after RefuseFile.
+  bool FilesReady();
+  /// Checks `files`; false after RefuseFile.
+  bool FilesPass(const std::vector<loaders::FirmwareFile>& files, bool firmwareRuns);
+  /// The Basic-Loader file that reply 208 chose; false after RefuseFile.
+  bool TerminalFileReady();
+  /// The profile's main file is there; false after RefuseFile.
+  bool MainFileFound();
+  /// `offered` was found in the main file, or nothing could be; false after RefuseFile.
+  bool MainFileHasVersion(std::string_view offered);
+  /// Tells the user which file is refused and why, ends the run as a
+  /// configuration error and, when the instrument runs its firmware, sends
+  /// it back to its measuring mode.
+  void RefuseFile(const loaders::FileVerdict& verdict, bool firmwareRuns);
+
   // workflow_identify_only.cpp
   /// Identify's result when the run only identifies.
   static constexpr int kIdentifiedOnly = 2;
@@ -221,6 +247,7 @@ class TWorkflow final : public RunWorkflow {
   bool winCEDone_ = false;
   bool force_ = false;
   bool queryFlag_ = false;
+  bool filesChecked_ = false;  ///< FilesReady has checked this run's files
   char labModel_ = 0;
   std::int32_t probeState_ = 0;
   bool awaitingReport_ = false;     ///< see AwaitFirmwareReport

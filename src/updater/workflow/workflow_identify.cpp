@@ -70,6 +70,9 @@ int TWorkflow::Identify() {
   }
   int profile = SelectProfile(answerLength);
   if (profile >= 0) FillRecord(profile);
+  // A profile that matches names a file the installation must have; without
+  // it the instrument is not wrong, the installation is.
+  if (profile >= 0 && !MainFileFound()) return kFileRefused;
   if (Refused(profile)) {
     View().MessageBox(Output().Pick(texts::kWrongDevice), Output().Pick(texts::kCaptionFehler), BoxIcon::Error,
                       BoxButtons::Ok);
@@ -95,7 +98,9 @@ int TWorkflow::Identify() {
   record.DeviceName = profiles.Table[static_cast<std::size_t>(profile)].DeviceName.view();
   ShowIdentity();
 
-  View().SetStatusPanel(3, "Version " + ReadOfferedVersion(record.SWKenn2.c_str(), record.MainFile.c_str()));
+  const std::string offered = ReadOfferedVersion(record.SWKenn2.c_str(), record.MainFile.c_str());
+  View().SetStatusPanel(3, "Version " + offered);
+  if (!MainFileHasVersion(offered)) return kFileRefused;
   startupProgramIndex_ = 0;
   lastScannedIndex_ = 0;
   if (record.ExtraFileCount > 0) ScanExtraFiles();

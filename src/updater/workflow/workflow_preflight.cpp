@@ -1,0 +1,118 @@
+// TWorkflow: the files of a run, checked before the instrument is asked to
+// start a boot loader or to let one erase. A file that would be refused later
+// ends the run here as a configuration error, with a message that names it,
+// and the instrument is sent back to its measuring mode with its firmware
+// untouched.
+#include "loaders/bsl430.h"
+#include "loaders/loader_texts.h"
+#include "loaders/term_prog.h"
+#include "updater/workflow/download_time.h"
+#include "updater/workflow/offered_version.h"
+#include "updater/workflow/workflow.h"
+#include "updater/workflow/workflow_codes.h"
+#include "updater/workflow/workflow_texts.h"
+
+namespace updater {
+namespace {
+
+using loaders::FirmwareFile;
+using loaders::FirmwareKind;
+
+constexpr std::size_t kMinFirstFileName = 4;   // shorter names mean "no first file"
+constexpr std::size_t kMinSecondFileName = 5;  // the second component needs a real file name
+constexpr std::int32_t kSecondNeedsOwnUpdate = 200;
+
+// Combined read modes (an S-record marker in a program file, ...) search for
+// nothing, so finding nothing tells nothing about the file.
+bool ModeSearches(std::int32_t mode) { return mode == VR_HEAD || mode == VR_SRECORD || mode == VR_PROGRAM || mode == VR_BINARY; }
+
+}  // namespace
+
+bool TWorkflow::SecondBySelfUpdate() const {
+  const DeviceRecord& record = form_.Record();
+  return SecondIsNewer(record, force_) && record.SecondVersion > kSecondNeedsOwnUpdate;
+}
+
+bool TWorkflow::SecondByBootLoader() const {
+  const DeviceRecord& record = form_.Record();
+  return !SecondBySelfUpdate() && !reply262Seen_ && !BootLoaderSeen() && !invalidVersion_ &&
+         record.SecondVersion < record.SecondOfferedVersion &&
+         record.SecondComponentFile.size() >= kMinSecondFileName;
+}
+
+std::vector<FirmwareFile> TWorkflow::FilesToSend() {
+  const DeviceRecord& record = Record();
+  const std::int32_t type = FileType();
+  std::vector<FirmwareFile> files;
+  const auto add = [&files](std::string_view name, FirmwareKind kind) { files.push_back({std::string(name), kind}); };
+  const bool classic = Msp430LoaderKind() == loaders::LoaderKind::Bsl430;
+  if (type == FT_EXE) {
+    if (MainIsNewer(record, force_) || record.ThirdVersion < record.ThirdOfferedVersion) {
+      add(record.MainFile, FirmwareKind::WinCE);
+      for (std::int32_t i = 0; i < record.ExtraFileCount; ++i) add(record.ExtraFiles[static_cast<std::size_t>(i)], FirmwareKind::WinCE);
+    }
+    return files;
+  }
+  if (MainIsNewer(record, force_)) {
+    if (type == FT_MOT || type == FT_HEX) {
+      if (record.FirstFile.size() >= kMinFirstFileName) add(record.FirstFile, FirmwareKind::Tool);
+      add(record.MainFile, FirmwareKind::Tool);
+    } else if (type == FT_TXT) {
+      add(record.MainFile, classic ? FirmwareKind::Classic : FirmwareKind::Msp5xx);
+      if (classic) add(loaders::T_BSL430::kPatchFile, FirmwareKind::BslPatch);
+    } else if (type == FT_BIN) {
+      add(record.MainFile, FirmwareKind::Emf);
+    }
+  }
+  if (SecondByBootLoader()) {
+    add(record.SecondComponentFile, FirmwareKind::Classic);
+    add(loaders::T_BSL430::kPatchFile, FirmwareKind::BslPatch);
+  }
+  for (std::int32_t i = 0; i < record.ExtraFileCount; ++i) add(record.ExtraFiles[static_cast<std::size_t>(i)], FirmwareKind::LabData);
+  return files;
+}
+
+bool TWorkflow::FilesReady() {
+  if (filesChecked_) return true;
+  filesChecked_ = true;
+  return FilesPass(FilesToSend(), true);
+}
+
+bool TWorkflow::FilesPass(const std::vector<FirmwareFile>& files, bool firmwareRuns) {
+  const loaders::FileVerdict verdict = loaders::CheckFirmwareFiles(form_.Paths().workDir, files);
+  if (!verdict.Ok()) RefuseFile(verdict, firmwareRuns);
+  return verdict.Ok();
+}
+
+bool TWorkflow::TerminalFileReady() {
+  const char* name = loaders::TermProg::FileFor(Record().Reply208Byte);
+  return FilesPass({{name, FirmwareKind::Terminal}}, true);
+}
+
+bool TWorkflow::MainFileFound() {
+  const loaders::FileVerdict verdict = loaders::CheckFileFound(form_.Paths().workDir, Record().MainFile);
+  if (!verdict.Ok()) RefuseFile(verdict, true);
+  return verdict.Ok();
+}
+
+bool TWorkflow::MainFileHasVersion(std::string_view offered) {
+  const DeviceRecord& record = Record();
+  if (!offered.empty() || record.SWKenn2.empty() ||
+      !ModeSearches(VersionReadModeOf(record.SWKenn2, record.MainFile))) {
+    return true;
+  }
+  RefuseFile({std::string(record.MainFile.view()), loaders::TiTxtError::NoVersion}, true);
+  return false;
+}
+
+void TWorkflow::RefuseFile(const loaders::FileVerdict& verdict, bool firmwareRuns) {
+  View().MessageBox(loaders::FileRefusalMessage(verdict.error, verdict.name, verdict.line, Language()).view(),
+                    Output().Pick(texts::kCaptionFehler), BoxIcon::Error, BoxButtons::Ok);
+  // The ladder stops here: an acknowledgement of the resume command starts nothing.
+  identificationFailed_ = true;
+  View().EnableOk(true);
+  if (firmwareRuns) Send(ResumeCommandOf(FileType()));
+  form_.SetOutcome(RunOutcome::ConfigError);
+}
+
+}  // namespace updater
