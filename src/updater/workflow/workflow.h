@@ -174,10 +174,12 @@ class TWorkflow final : public RunWorkflow {
   bool FilesPass(const std::vector<loaders::FirmwareFile>& files, bool firmwareRuns);
   /// The Basic-Loader file that reply 208 chose; false after RefuseFile.
   bool TerminalFileReady();
-  /// The profile's main file is there; false after RefuseFile.
-  bool MainFileFound();
-  /// `offered` was found in the main file, or nothing could be; false after RefuseFile.
-  bool MainFileHasVersion(std::string_view offered);
+  /// The profile's main file, and its first and second-component files where
+  /// it names them, are there; false after RefuseFile.
+  bool ProfileFilesFound();
+  /// `offered`, read from `file` behind `marker`, is a version, or the
+  /// marker asks for none; false after RefuseFile.
+  bool VersionFound(std::string_view offered, std::string_view marker, std::string_view file);
   /// Tells the user which file is refused and why, ends the run as a
   /// configuration error and, when the instrument runs its firmware, sends
   /// it back to its measuring mode.

@@ -89,19 +89,24 @@ bool TWorkflow::TerminalFileReady() {
   return FilesPass({{name, FirmwareKind::Terminal}}, true);
 }
 
-bool TWorkflow::MainFileFound() {
-  const loaders::FileVerdict verdict = loaders::CheckFileFound(form_.Paths().workDir, Record().MainFile);
-  if (!verdict.Ok()) RefuseFile(verdict, true);
-  return verdict.Ok();
+bool TWorkflow::ProfileFilesFound() {
+  const DeviceRecord& record = Record();
+  std::vector<std::string_view> names{record.MainFile.view()};
+  if (record.FirstFile.size() >= kMinFirstFileName) names.push_back(record.FirstFile.view());
+  if (record.SecondComponentFile.size() >= kMinSecondFileName) names.push_back(record.SecondComponentFile.view());
+  for (std::string_view name : names) {
+    const loaders::FileVerdict verdict = loaders::CheckFileFound(form_.Paths().workDir, name);
+    if (!verdict.Ok()) {
+      RefuseFile(verdict, true);
+      return false;
+    }
+  }
+  return true;
 }
 
-bool TWorkflow::MainFileHasVersion(std::string_view offered) {
-  const DeviceRecord& record = Record();
-  if (!offered.empty() || record.SWKenn2.empty() ||
-      !ModeSearches(VersionReadModeOf(record.SWKenn2, record.MainFile))) {
-    return true;
-  }
-  RefuseFile({std::string(record.MainFile.view()), loaders::TiTxtError::NoVersion}, true);
+bool TWorkflow::VersionFound(std::string_view offered, std::string_view marker, std::string_view file) {
+  if (!offered.empty() || marker.empty() || !ModeSearches(VersionReadModeOf(marker, file))) return true;
+  RefuseFile({std::string(file), loaders::TiTxtError::NoVersion}, true);
   return false;
 }
 
