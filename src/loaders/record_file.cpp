@@ -1,7 +1,10 @@
 #include "loaders/record_file.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace loaders {
 namespace {
@@ -16,7 +19,7 @@ int HexDigit(char c) {
 }
 
 std::string_view TrimLine(std::string_view line) {
-  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
   while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
   return line;
 }
@@ -86,10 +89,8 @@ Record ReadHexRecord(std::string_view line, TiTxtError& error) {
 TiTxtResult CheckRecords(std::string_view text, LineReader read) {
   bool data = false;
   int lineNumber = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    const std::string_view line = TrimLine(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+  for (const std::string& whole : platform::SplitLines(text)) {
+    const std::string_view line = TrimLine(whole);
     ++lineNumber;
     if (line.empty() || (line.size() == 1 && line[0] == kDosEndMark)) continue;
     TiTxtError error = TiTxtError::None;
