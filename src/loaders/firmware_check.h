@@ -20,12 +20,14 @@ namespace loaders {
 enum class FirmwareKind : std::uint8_t {
   Classic,   ///< T_BSL430: TI-TXT, classic layout, start word
   Msp5xx,    ///< T_BSL_54XX_430: TI-TXT, 5xx layout, start word
-  BslPatch,  ///< the classic loader's RAM patch: checked only when it is there (only BSL 1.10 needs it)
+  BslPatch,  ///< the classic loader's RAM patch: checked only when it is there (only BSL 1.10 needs
+             ///< it)
   Emf,       ///< T_EMFLoader: any bytes whose padded image fits its buffer
   Terminal,  ///< TermProg: S-records within its buffer
-  Tool,      ///< an outside programmer or the library: Intel HEX for ".HEX", S-records for ".MOT", else any bytes
-  WinCE,     ///< TWinCEProg: any bytes within its limit
-  LabData,   ///< a Lab data file: any bytes
+  Tool,  ///< an outside programmer or the library: Intel HEX for ".HEX", S-records for ".MOT", else
+         ///< any bytes
+  WinCE,    ///< TWinCEProg: any bytes within its limit
+  LabData,  ///< a Lab data file: any bytes
 };
 
 struct FirmwareFile {

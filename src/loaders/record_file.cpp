@@ -52,13 +52,15 @@ Record ReadSRecord(std::string_view line, TiTxtError& error) {
   // Address bytes per record type S0..S9; 0 marks the type that does not exist.
   static constexpr int kAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
   std::vector<std::uint8_t> bytes;
-  if (line.size() < 4 || line[0] != 'S' || line[1] < '0' || line[1] > '9' || !HexBytes(line.substr(2), bytes)) {
+  if (line.size() < 4 || line[0] != 'S' || line[1] < '0' || line[1] > '9' ||
+      !HexBytes(line.substr(2), bytes)) {
     error = TiTxtError::BadRecord;
     return Record::Other;
   }
   const int type = line[1] - '0';
   // The count covers address, data and checksum.
-  if (kAddressBytes[type] == 0 || bytes[0] + 1u != bytes.size() || bytes[0] < kAddressBytes[type] + 1) {
+  if (kAddressBytes[type] == 0 || bytes[0] + 1u != bytes.size() ||
+      bytes[0] < kAddressBytes[type] + 1) {
     error = TiTxtError::BadRecord;
     return Record::Other;
   }
@@ -96,7 +98,8 @@ TiTxtResult CheckRecords(std::string_view text, LineReader read) {
     TiTxtError error = TiTxtError::None;
     const Record record = read(line, error);
     if (error != TiTxtError::None) return {error, lineNumber};
-    if (record == Record::End) return data ? TiTxtResult{} : TiTxtResult{TiTxtError::NoData, lineNumber};
+    if (record == Record::End)
+      return data ? TiTxtResult{} : TiTxtResult{TiTxtError::NoData, lineNumber};
     data = data || record == Record::Data;
   }
   return {TiTxtError::NoEndRecord, 0};

@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 const bool kFastClock = ::setenv("UPDATER_TIME_SCALE", "20", 1) == 0;
 
 std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return text;
 }
 
@@ -51,7 +52,8 @@ TEST_P(LowerCaseNames, UpdateTheInstrument) {
   if (family.skip != nullptr) GTEST_SKIP() << family.skip;
   testing::ConsoleSimRun run;
   InstallSample(family.preset, run.install);
-  for (const char* file : family.files) fs::rename(run.install.Path() + "/" + file, run.install.Path() + "/" + Lower(file));
+  for (const char* file : family.files)
+    fs::rename(run.install.Path() + "/" + file, run.install.Path() + "/" + Lower(file));
   updater::testing::Simulator sim(run.dump.Path(), {}, {}, family.preset);
   ASSERT_FALSE(sim.Pty().empty());
   run.code = testing::RunConsoleOn(sim.Pty(), run.install.Path(), run.out);
@@ -64,17 +66,29 @@ TEST_P(LowerCaseNames, UpdateTheInstrument) {
 
 INSTANTIATE_TEST_SUITE_P(
     Families, LowerCaseNames,
-    ::testing::Values(
-        Family{"msp430-classic", {"MC1.TXT", "Patch.TXT"}, "\"firmware_version\": \"1.20\"", "A.1000"},
-        Family{"msp430-5xx", {"MF5.TXT"}, "\"firmware_version\": \"2.10\"", "A.1000"},
-        Family{"lab", {"LABXXX.TXT"}, "\"firmware_version\": \"3.10\"", "A.1000",
-               "the lab instrument waits in its boot loader, which the search finds only once its probe goes "
-               "out at the boot loader's own line settings"},
-        Family{"emf", {"EMF1.BIN"}, "\"firmware_version\": \"1.10\"", "r"},
-        Family{"basic-loader", {"MT3.MOT", "L3_TermH.A37", "L3_TermL.A37"}, "\"second_version\": \"1.30\"", "A.1220"},
-        Family{"wince", {"WINCEAPP.EXE", "HELPER.DLL", "SETTINGS.DAT"}, "\"firmware_version\": \"4.20\"", "A.1000"},
-        Family{"m16", {"M16FW.MOT"}, "\"firmware_version\": \"1.10\"", "A.1000"},
-        Family{"pic32", {"P32FW.HEX"}, "\"firmware_version\": \"2.10\"", "A.1000"}),
+    ::testing::Values(Family{"msp430-classic",
+                             {"MC1.TXT", "Patch.TXT"},
+                             "\"firmware_version\": \"1.20\"",
+                             "A.1000"},
+                      Family{"msp430-5xx", {"MF5.TXT"}, "\"firmware_version\": \"2.10\"", "A.1000"},
+                      Family{"lab",
+                             {"LABXXX.TXT"},
+                             "\"firmware_version\": \"3.10\"",
+                             "A.1000",
+                             "the lab instrument waits in its boot loader, which the search finds "
+                             "only once its probe goes "
+                             "out at the boot loader's own line settings"},
+                      Family{"emf", {"EMF1.BIN"}, "\"firmware_version\": \"1.10\"", "r"},
+                      Family{"basic-loader",
+                             {"MT3.MOT", "L3_TermH.A37", "L3_TermL.A37"},
+                             "\"second_version\": \"1.30\"",
+                             "A.1220"},
+                      Family{"wince",
+                             {"WINCEAPP.EXE", "HELPER.DLL", "SETTINGS.DAT"},
+                             "\"firmware_version\": \"4.20\"",
+                             "A.1000"},
+                      Family{"m16", {"M16FW.MOT"}, "\"firmware_version\": \"1.10\"", "A.1000"},
+                      Family{"pic32", {"P32FW.HEX"}, "\"firmware_version\": \"2.10\"", "A.1000"}),
     [](const auto& info) {
       std::string name = info.param.preset;
       std::replace(name.begin(), name.end(), '-', '_');
@@ -88,11 +102,12 @@ struct BadFile {
   const char* file;                   ///< the file that is spoilt
   const char* spoil;                  ///< "missing", "cut" (a TI-TXT without its "q") or "random"
   const char* message;                ///< what the refusal says
-  const char* resume;                 ///< the command that sends the instrument back to its measuring mode
-  const char* updated;                ///< what state.json reports after the second run
+  const char* resume;   ///< the command that sends the instrument back to its measuring mode
+  const char* updated;  ///< what state.json reports after the second run
 };
 
-void Spoil(const updater::testing::TempInstallation& install, const std::string& file, const std::string& how) {
+void Spoil(const updater::testing::TempInstallation& install, const std::string& file,
+           const std::string& how) {
   if (how == "missing") {
     fs::remove(install / file);
   } else if (how == "cut") {
@@ -138,20 +153,54 @@ TEST_P(RefusedFile, BeforeAnyBootLoaderStarts) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RefusedFile,
-    ::testing::Values(
-        BadFile{"TiTxtWithoutQ", "msp430-classic", {}, "MC1.TXT", "cut",
-                "Firmware file incomplete, its closing \"q\" is missing: MC1.TXT", "A.1121",
-                "\"firmware_version\": \"1.20\""},
-        BadFile{"MissingMainFile", "msp430-5xx", {}, "MF5.TXT", "missing", "Firmware file not found: MF5.TXT",
-                "A.1121", "\"firmware_version\": \"2.10\""},
-        BadFile{"RandomBytes", "msp430-classic", {}, "MC1.TXT", "random", "Firmware file holds no version: MC1.TXT",
-                "A.1121", "\"firmware_version\": \"1.20\""},
-        BadFile{"RandomBinImage", "emf", {}, "EMF1.BIN", "random", "Firmware file holds no version: EMF1.BIN",
-                "A.1111", "\"firmware_version\": \"1.10\""},
-        BadFile{"MissingBasicLoaderFile", "basic-loader", {}, "L3_TermH.A37", "missing",
-                "Firmware file not found: L3_TERMH.A37", "A.1111", "\"second_version\": \"1.30\""},
-        BadFile{"MissingFileThatReply208Chooses", "basic-loader", {"reply_208=1"}, "L3_TermL.A37", "missing",
-                "Firmware file not found: L3_TermL.A37", "A.1111", "\"second_version\": \"1.30\""}),
+    ::testing::Values(BadFile{"TiTxtWithoutQ",
+                              "msp430-classic",
+                              {},
+                              "MC1.TXT",
+                              "cut",
+                              "Firmware file incomplete, its closing \"q\" is missing: MC1.TXT",
+                              "A.1121",
+                              "\"firmware_version\": \"1.20\""},
+                      BadFile{"MissingMainFile",
+                              "msp430-5xx",
+                              {},
+                              "MF5.TXT",
+                              "missing",
+                              "Firmware file not found: MF5.TXT",
+                              "A.1121",
+                              "\"firmware_version\": \"2.10\""},
+                      BadFile{"RandomBytes",
+                              "msp430-classic",
+                              {},
+                              "MC1.TXT",
+                              "random",
+                              "Firmware file holds no version: MC1.TXT",
+                              "A.1121",
+                              "\"firmware_version\": \"1.20\""},
+                      BadFile{"RandomBinImage",
+                              "emf",
+                              {},
+                              "EMF1.BIN",
+                              "random",
+                              "Firmware file holds no version: EMF1.BIN",
+                              "A.1111",
+                              "\"firmware_version\": \"1.10\""},
+                      BadFile{"MissingBasicLoaderFile",
+                              "basic-loader",
+                              {},
+                              "L3_TermH.A37",
+                              "missing",
+                              "Firmware file not found: L3_TERMH.A37",
+                              "A.1111",
+                              "\"second_version\": \"1.30\""},
+                      BadFile{"MissingFileThatReply208Chooses",
+                              "basic-loader",
+                              {"reply_208=1"},
+                              "L3_TermL.A37",
+                              "missing",
+                              "Firmware file not found: L3_TermL.A37",
+                              "A.1111",
+                              "\"second_version\": \"1.30\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

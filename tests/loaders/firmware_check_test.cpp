@@ -34,17 +34,25 @@ struct RecordCase {
 TEST(RecordFile, WholeFilesPassAndEveryDamageIsFoundWithItsLine) {
   const RecordCase cases[] = {
       {"S-records", &CheckSRecords, kSRecords, TiTxtError::None, 0},
-      {"S-records, DOS end mark", &CheckSRecords, std::string(kSRecords) + "\x1A", TiTxtError::None, 0},
-      {"S-record checksum", &CheckSRecords, "S1050000AABB96\r\nS9030000FC\r\n", TiTxtError::BadChecksum, 1},
-      {"S-record count", &CheckSRecords, "S1060000AABB95\r\nS9030000FC\r\n", TiTxtError::BadRecord, 1},
-      {"S4 does not exist", &CheckSRecords, "S1050000AABB95\r\nS4030000FC\r\n", TiTxtError::BadRecord, 2},
+      {"S-records, DOS end mark", &CheckSRecords, std::string(kSRecords) + "\x1A", TiTxtError::None,
+       0},
+      {"S-record checksum", &CheckSRecords, "S1050000AABB96\r\nS9030000FC\r\n",
+       TiTxtError::BadChecksum, 1},
+      {"S-record count", &CheckSRecords, "S1060000AABB95\r\nS9030000FC\r\n", TiTxtError::BadRecord,
+       1},
+      {"S4 does not exist", &CheckSRecords, "S1050000AABB95\r\nS4030000FC\r\n",
+       TiTxtError::BadRecord, 2},
       {"random bytes", &CheckSRecords, "\x93\x07zq\x01\r\n", TiTxtError::BadRecord, 1},
-      {"S-records cut short", &CheckSRecords, "S00600004844521B\r\nS1050000AABB95\r\n", TiTxtError::NoEndRecord, 0},
-      {"S-records without data", &CheckSRecords, "S00600004844521B\r\nS9030000FC\r\n", TiTxtError::NoData, 2},
+      {"S-records cut short", &CheckSRecords, "S00600004844521B\r\nS1050000AABB95\r\n",
+       TiTxtError::NoEndRecord, 0},
+      {"S-records without data", &CheckSRecords, "S00600004844521B\r\nS9030000FC\r\n",
+       TiTxtError::NoData, 2},
       {"Intel HEX", &CheckIntelHex, kIntelHex, TiTxtError::None, 0},
-      {"HEX checksum", &CheckIntelHex, ":0200000011AA44\r\n:00000001FF\r\n", TiTxtError::BadChecksum, 1},
+      {"HEX checksum", &CheckIntelHex, ":0200000011AA44\r\n:00000001FF\r\n",
+       TiTxtError::BadChecksum, 1},
       {"HEX type 06", &CheckIntelHex, ":00000006FA\r\n:00000001FF\r\n", TiTxtError::BadRecord, 1},
-      {"HEX without colon", &CheckIntelHex, "0200000011AA43\r\n:00000001FF\r\n", TiTxtError::BadRecord, 1},
+      {"HEX without colon", &CheckIntelHex, "0200000011AA43\r\n:00000001FF\r\n",
+       TiTxtError::BadRecord, 1},
       {"HEX cut short", &CheckIntelHex, ":0200000011AA43\r\n", TiTxtError::NoEndRecord, 0},
   };
   for (const RecordCase& c : cases) {
@@ -57,7 +65,8 @@ TEST(RecordFile, WholeFilesPassAndEveryDamageIsFoundWithItsLine) {
 
 class FirmwareCheck : public ::testing::Test {
  protected:
-  FirmwareCheck() : dir_(fs::temp_directory_path() / ("firmware_check_" + std::to_string(::getpid()))) {
+  FirmwareCheck()
+      : dir_(fs::temp_directory_path() / ("firmware_check_" + std::to_string(::getpid()))) {
     fs::create_directories(dir_);
   }
   ~FirmwareCheck() override { fs::remove_all(dir_); }
@@ -82,17 +91,21 @@ struct KindCase {
 // The file is stored in lower case and configured in upper case, as an
 // installation copied from another file system has it.
 TEST_F(FirmwareCheck, EachKindIsReadAsItsLoaderReadsItWhateverTheLetterCase) {
-  const std::string tiTxt = test::Section(0x4000, test::Bytes(32)) + test::Section(0xFFF0, test::Bytes(16)) + "q\r\n";
+  const std::string tiTxt =
+      test::Section(0x4000, test::Bytes(32)) + test::Section(0xFFF0, test::Bytes(16)) + "q\r\n";
   const KindCase cases[] = {
       {"classic TI-TXT", FirmwareKind::Classic, tiTxt, TiTxtError::None},
       {"5xx TI-TXT", FirmwareKind::Msp5xx, tiTxt, TiTxtError::None},
-      {"TI-TXT cut at a line end", FirmwareKind::Classic, tiTxt.substr(0, tiTxt.find('q')), TiTxtError::NoEnd},
+      {"TI-TXT cut at a line end", FirmwareKind::Classic, tiTxt.substr(0, tiTxt.find('q')),
+       TiTxtError::NoEnd},
       {"TI-TXT of random bytes", FirmwareKind::Msp5xx, "\x93\x07z\x01\xff", TiTxtError::NoEnd},
       {"empty", FirmwareKind::Classic, "", TiTxtError::FileEmpty},
       {"EMF image", FirmwareKind::Emf, "\x93\x07z\x01\xff", TiTxtError::None},
-      {"EMF image too large", FirmwareKind::Emf, std::string(T_EMFLoader::kImageBytes, 'x'), TiTxtError::FileTooLarge},
+      {"EMF image too large", FirmwareKind::Emf, std::string(T_EMFLoader::kImageBytes, 'x'),
+       TiTxtError::FileTooLarge},
       {"terminal S-records", FirmwareKind::Terminal, kSRecords, TiTxtError::None},
-      {"terminal file of random bytes", FirmwareKind::Terminal, "\x93\x07z\x01\xff", TiTxtError::BadRecord},
+      {"terminal file of random bytes", FirmwareKind::Terminal, "\x93\x07z\x01\xff",
+       TiTxtError::BadRecord},
       {"Lab data", FirmwareKind::LabData, "any bytes", TiTxtError::None},
       {"WinCE file", FirmwareKind::WinCE, "MZ any bytes", TiTxtError::None},
   };
@@ -116,9 +129,11 @@ TEST_F(FirmwareCheck, ToolFilesAreReadByTheirNamesEnding) {
 
 TEST_F(FirmwareCheck, TheFirstFileThatFailsIsNamedAndAMissingPatchIsNoFault) {
   Write("good.mot", kSRecords);
-  const FileVerdict verdict = CheckFirmwareFiles(
-      dir_.string(), {{"Patch.TXT", FirmwareKind::BslPatch}, {"GOOD.MOT", FirmwareKind::Tool},
-                      {"MISSING.MOT", FirmwareKind::Tool}, {"ALSO-MISSING.MOT", FirmwareKind::Tool}});
+  const FileVerdict verdict =
+      CheckFirmwareFiles(dir_.string(), {{"Patch.TXT", FirmwareKind::BslPatch},
+                                         {"GOOD.MOT", FirmwareKind::Tool},
+                                         {"MISSING.MOT", FirmwareKind::Tool},
+                                         {"ALSO-MISSING.MOT", FirmwareKind::Tool}});
   EXPECT_EQ(verdict.name, "MISSING.MOT");
   EXPECT_EQ(verdict.error, TiTxtError::FileMissing);
   Write("patch.txt", "@0220\r\n01 02\r\n");

@@ -18,13 +18,43 @@ namespace {
 using loaders::FirmwareFile;
 using loaders::FirmwareKind;
 
-constexpr std::size_t kMinFirstFileName = 4;   // shorter names mean "no first file"
-constexpr std::size_t kMinSecondFileName = 5;  // the second component needs a real file name
 constexpr std::int32_t kSecondNeedsOwnUpdate = 200;
 
 // Combined read modes (an S-record marker in a program file, ...) search for
 // nothing, so finding nothing tells nothing about the file.
-bool ModeSearches(std::int32_t mode) { return mode == VR_HEAD || mode == VR_SRECORD || mode == VR_PROGRAM || mode == VR_BINARY; }
+bool ModeSearches(std::int32_t mode) {
+  return mode == VR_HEAD || mode == VR_SRECORD || mode == VR_PROGRAM || mode == VR_BINARY;
+}
+
+// The main file (and the first file before it) by the loader that sends it.
+void AddMainFiles(const DeviceRecord& record, std::int32_t fileType, bool classic,
+                  std::vector<FirmwareFile>& files) {
+  switch (fileType) {
+    case FT_MOT:
+    case FT_HEX:
+      if (record.FirstFile.size() >= kMinFirstFileName)
+        files.push_back({std::string(record.FirstFile), FirmwareKind::Tool});
+      files.push_back({std::string(record.MainFile), FirmwareKind::Tool});
+      break;
+    case FT_TXT:
+      files.push_back(
+          {std::string(record.MainFile), classic ? FirmwareKind::Classic : FirmwareKind::Msp5xx});
+      if (classic) files.push_back({loaders::T_BSL430::kPatchFile, FirmwareKind::BslPatch});
+      break;
+    case FT_BIN:
+      files.push_back({std::string(record.MainFile), FirmwareKind::Emf});
+      break;
+    default:
+      break;
+  }
+}
+
+void AddExtraFiles(const DeviceRecord& record, FirmwareKind kind,
+                   std::vector<FirmwareFile>& files) {
+  for (std::int32_t i = 0; i < record.ExtraFileCount; ++i) {
+    files.push_back({std::string(record.ExtraFiles[static_cast<std::size_t>(i)]), kind});
+  }
+}
 
 }  // namespace
 
@@ -42,33 +72,23 @@ bool TWorkflow::SecondByBootLoader() const {
 
 std::vector<FirmwareFile> TWorkflow::FilesToSend() {
   const DeviceRecord& record = Record();
-  const std::int32_t type = FileType();
   std::vector<FirmwareFile> files;
-  const auto add = [&files](std::string_view name, FirmwareKind kind) { files.push_back({std::string(name), kind}); };
-  const bool classic = Msp430LoaderKind() == loaders::LoaderKind::Bsl430;
-  if (type == FT_EXE) {
+  if (FileType() == FT_EXE) {
+    // The WinCE transfer copies the main file and every extra file.
     if (MainIsNewer(record, force_) || record.ThirdVersion < record.ThirdOfferedVersion) {
-      add(record.MainFile, FirmwareKind::WinCE);
-      for (std::int32_t i = 0; i < record.ExtraFileCount; ++i) add(record.ExtraFiles[static_cast<std::size_t>(i)], FirmwareKind::WinCE);
+      files.push_back({std::string(record.MainFile), FirmwareKind::WinCE});
+      AddExtraFiles(record, FirmwareKind::WinCE, files);
     }
     return files;
   }
   if (MainIsNewer(record, force_)) {
-    if (type == FT_MOT || type == FT_HEX) {
-      if (record.FirstFile.size() >= kMinFirstFileName) add(record.FirstFile, FirmwareKind::Tool);
-      add(record.MainFile, FirmwareKind::Tool);
-    } else if (type == FT_TXT) {
-      add(record.MainFile, classic ? FirmwareKind::Classic : FirmwareKind::Msp5xx);
-      if (classic) add(loaders::T_BSL430::kPatchFile, FirmwareKind::BslPatch);
-    } else if (type == FT_BIN) {
-      add(record.MainFile, FirmwareKind::Emf);
-    }
+    AddMainFiles(record, FileType(), Msp430LoaderKind() == loaders::LoaderKind::Bsl430, files);
   }
   if (SecondByBootLoader()) {
-    add(record.SecondComponentFile, FirmwareKind::Classic);
-    add(loaders::T_BSL430::kPatchFile, FirmwareKind::BslPatch);
+    files.push_back({std::string(record.SecondComponentFile), FirmwareKind::Classic});
+    files.push_back({loaders::T_BSL430::kPatchFile, FirmwareKind::BslPatch});
   }
-  for (std::int32_t i = 0; i < record.ExtraFileCount; ++i) add(record.ExtraFiles[static_cast<std::size_t>(i)], FirmwareKind::LabData);
+  AddExtraFiles(record, FirmwareKind::LabData, files);
   return files;
 }
 
@@ -93,7 +113,8 @@ bool TWorkflow::ProfileFilesFound() {
   const DeviceRecord& record = Record();
   std::vector<std::string_view> names{record.MainFile.view()};
   if (record.FirstFile.size() >= kMinFirstFileName) names.push_back(record.FirstFile.view());
-  if (record.SecondComponentFile.size() >= kMinSecondFileName) names.push_back(record.SecondComponentFile.view());
+  if (record.SecondComponentFile.size() >= kMinSecondFileName)
+    names.push_back(record.SecondComponentFile.view());
   for (std::string_view name : names) {
     const loaders::FileVerdict verdict = loaders::CheckFileFound(form_.Paths().workDir, name);
     if (!verdict.Ok()) {
@@ -104,15 +125,18 @@ bool TWorkflow::ProfileFilesFound() {
   return true;
 }
 
-bool TWorkflow::VersionFound(std::string_view offered, std::string_view marker, std::string_view file) {
-  if (!offered.empty() || marker.empty() || !ModeSearches(VersionReadModeOf(marker, file))) return true;
+bool TWorkflow::VersionFound(std::string_view offered, std::string_view marker,
+                             std::string_view file) {
+  if (!offered.empty() || marker.empty() || !ModeSearches(VersionReadModeOf(marker, file)))
+    return true;
   RefuseFile({std::string(file), loaders::TiTxtError::NoVersion}, true);
   return false;
 }
 
 void TWorkflow::RefuseFile(const loaders::FileVerdict& verdict, bool firmwareRuns) {
-  View().MessageBox(loaders::FileRefusalMessage(verdict.error, verdict.name, verdict.line, Language()).view(),
-                    Output().Pick(texts::kCaptionFehler), BoxIcon::Error, BoxButtons::Ok);
+  View().MessageBox(
+      loaders::FileRefusalMessage(verdict.error, verdict.name, verdict.line, Language()).view(),
+      Output().Pick(texts::kCaptionFehler), BoxIcon::Error, BoxButtons::Ok);
   // The ladder stops here: an acknowledgement of the resume command starts nothing.
   identificationFailed_ = true;
   View().EnableOk(true);

@@ -9,7 +9,6 @@ namespace updater {
 namespace {
 
 constexpr std::int32_t kProzTyp5xx = 0x5438;
-constexpr std::size_t kMinFirstFileName = 4;     // shorter names mean "no first file"
 
 bool Contains(std::string_view text, std::string_view part) {
   return !part.empty() && text.find(part) != std::string_view::npos;
