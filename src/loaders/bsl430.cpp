@@ -6,6 +6,7 @@
 
 #include "loaders/image_file.h"
 #include "loaders/loader_texts.h"
+#include "platform/files.h"
 
 namespace loaders {
 namespace {
@@ -69,14 +70,23 @@ bool T_BSL430::Send(const char* text) { return session_.Send(text); }
 
 // --- Program ------------------------------------------------------------------
 
-bool T_BSL430::LoadImage(const char* fileName, TiTxtImage& image) {
-  const TiTxtResult result =
-      LoadImageFile(ResolvePath(ctx_.config.workDir, fileName), kFileBytes, kMaxBlocks, &ReadClassicImage, image);
-  TiTxtError error = result.error;
+TiTxtResult T_BSL430::ReadFirmware(const std::string& path, TiTxtImage& image) {
+  const TiTxtResult result = LoadImageFile(path, kFileBytes, kMaxBlocks, &ReadClassicImage, image);
   // The start address is taken from the end of the last block.
-  if (result.Ok() && image.blocks.back().count < 4) error = TiTxtError::NoStartWord;
-  if (error == TiTxtError::None) return true;
-  session_.failureText = FileErrorMessage(error, fileName, result.line, ctx_.language).view();
+  if (result.Ok() && image.blocks.back().count < 4) return {TiTxtError::NoStartWord, 0};
+  return result;
+}
+
+TiTxtResult T_BSL430::ReadPatch(const std::string& path, TiTxtImage& patch) {
+  const TiTxtResult result = LoadImageFile(path, kPatchBytes, kMaxPatchBlocks, &ReadClassicImage, patch);
+  if (result.Ok() && patch.upperStart != -1) return {TiTxtError::AddressTooHigh, 0};
+  return result;
+}
+
+bool T_BSL430::LoadImage(const char* fileName, TiTxtImage& image) {
+  const TiTxtResult result = ReadFirmware(platform::ResolveCaseless(ctx_.config.workDir, fileName), image);
+  if (result.Ok()) return true;
+  session_.failureText = FileErrorMessage(result.error, fileName, result.line, ctx_.language).view();
   return false;
 }
 
@@ -615,15 +625,9 @@ void T_BSL430::SyncThenContinuation() { Sync(continuation_); }
 // BSL 1.10 reads flash wrongly; a patch in RAM, run before every read and
 // write, works around it.
 void T_BSL430::LoadPatch() {
-  static constexpr const char* kPatchFile = "Patch.TXT";
-  const TiTxtResult result = LoadImageFile(ResolvePath(ctx_.config.workDir, kPatchFile), kPatchBytes, kMaxPatchBlocks,
-                                           &ReadClassicImage, patch_);
-  const bool fits = result.Ok() && patch_.upperStart == -1;
-  if (!fits) {
-    session_.failureText =
-        FileErrorMessage(result.Ok() ? TiTxtError::AddressTooHigh : result.error, kPatchFile, result.line,
-                         ctx_.language)
-            .view();
+  const TiTxtResult result = ReadPatch(platform::ResolveCaseless(ctx_.config.workDir, kPatchFile), patch_);
+  if (!result.Ok()) {
+    session_.failureText = FileErrorMessage(result.error, kPatchFile, result.line, ctx_.language).view();
     session_.Fail();
     return;
   }

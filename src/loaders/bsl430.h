@@ -60,6 +60,14 @@ class T_BSL430 final : public ProgrammingLoader {
   static constexpr std::size_t kPatchBytes = 2000;
   static constexpr std::size_t kMaxBlocks = 1280;
   static constexpr std::size_t kMaxPatchBlocks = 20;
+  /// The RAM patch that BSL 1.10 runs before every read and write.
+  static constexpr const char* kPatchFile = "Patch.TXT";
+
+  /// The image of the TI-TXT file at `path` as this loader programs it:
+  /// within its limits, in the classic layout, with the start word at its end.
+  static TiTxtResult ReadFirmware(const std::string& path, TiTxtImage& image);
+  /// The patch file at `path`: within its limits and below 64 KB.
+  static TiTxtResult ReadPatch(const std::string& path, TiTxtImage& patch);
 
  private:
   using Step = void (T_BSL430::*)();

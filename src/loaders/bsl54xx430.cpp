@@ -6,6 +6,7 @@
 #include <string>
 
 #include "loaders/image_file.h"
+#include "platform/files.h"
 #include "loaders/loader_texts.h"
 
 namespace loaders {
@@ -53,17 +54,19 @@ bool T_BSL_54XX_430::Send(const char* text) { return session_.Send(text); }
 
 // --- Program ------------------------------------------------------------------
 
+TiTxtResult T_BSL_54XX_430::ReadFirmware(const std::string& path, TiTxtImage& image) {
+  const TiTxtResult result = LoadImageFile(path, kFileBytes, kMaxBlocks, &Read5xxImage, image);
+  if (!result.Ok()) return result;
+  // The start address is the word at 0xFFFC of the last block.
+  const long at = StartWordOffset(image.blocks.back());
+  if (at < 0 || at + 1 >= image.blocks.back().count) return {TiTxtError::NoStartWord, 0};
+  return result;
+}
+
 bool T_BSL_54XX_430::LoadImage(const char* fileName) {
-  const TiTxtResult result =
-      LoadImageFile(ResolvePath(ctx_.config.workDir, fileName), kFileBytes, kMaxBlocks, &Read5xxImage, image_);
-  TiTxtError error = result.error;
-  if (result.Ok()) {
-    // The start address is the word at 0xFFFC of the last block.
-    const long at = StartWordOffset(image_.blocks.back());
-    if (at < 0 || at + 1 >= image_.blocks.back().count) error = TiTxtError::NoStartWord;
-  }
-  if (error == TiTxtError::None) return true;
-  session_.failureText = FileErrorMessage(error, fileName, result.line, ctx_.language).view();
+  const TiTxtResult result = ReadFirmware(platform::ResolveCaseless(ctx_.config.workDir, fileName), image_);
+  if (result.Ok()) return true;
+  session_.failureText = FileErrorMessage(result.error, fileName, result.line, ctx_.language).view();
   return false;
 }
 

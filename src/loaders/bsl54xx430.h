@@ -12,6 +12,7 @@
 // Results, time-outs and thread as for T_BSL430.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "loaders/boot_passwords.h"
@@ -42,6 +43,11 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   static constexpr std::size_t kFileBytes = 1500000;
   static constexpr std::size_t kMaxBlocks = 1280;
   static constexpr int kPasswordWords = 16;
+
+  /// The image of the TI-TXT file at `path` as this loader programs it:
+  /// within its limits, in the 5xx layout, with the start word at 0xFFFC of
+  /// its last block.
+  static TiTxtResult ReadFirmware(const std::string& path, TiTxtImage& image);
 
   /// The password learnt from a reply text (see TakePassword).
   using PasswordWords = std::array<std::int32_t, kPasswordWords>;

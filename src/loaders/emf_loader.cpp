@@ -4,6 +4,7 @@
 
 #include "loaders/emf_commands.h"
 #include "loaders/image_file.h"
+#include "platform/files.h"
 
 namespace loaders {
 namespace {
@@ -51,18 +52,18 @@ int T_EMFLoader::Program(int componentIndex, const char* fileName) {
   return 0;
 }
 
-bool T_EMFLoader::LoadImage(const char* fileName) {
+TiTxtResult T_EMFLoader::ReadFirmware(const std::string& path, xmodem::PaddedImage& image) {
   std::vector<std::uint8_t> file;
-  TiTxtError error = ReadFileBytes(ResolvePath(ctx_.config.workDir, fileName), kImageBytes, file);
-  if (error == TiTxtError::None && file.empty()) error = TiTxtError::NoData;
-  if (error == TiTxtError::None && xmodem::PaddedSize(file.size()) > kImageBytes)
-    error = TiTxtError::FileTooLarge;
-  if (error != TiTxtError::None) {
-    refusal_ = FileErrorMessage(error, fileName, 0, ctx_.language);
-    return false;
-  }
-  image_ = xmodem::PadImage(file);
-  return true;
+  TiTxtError error = ReadFileBytes(path, kImageBytes, file);
+  if (error == TiTxtError::None && xmodem::PaddedSize(file.size()) > kImageBytes) error = TiTxtError::FileTooLarge;
+  if (error == TiTxtError::None) image = xmodem::PadImage(file);
+  return {error, 0};
+}
+
+bool T_EMFLoader::LoadImage(const char* fileName) {
+  const TiTxtResult result = ReadFirmware(platform::ResolveCaseless(ctx_.config.workDir, fileName), image_);
+  if (!result.Ok()) refusal_ = FileErrorMessage(result.error, fileName, 0, ctx_.language);
+  return result.Ok();
 }
 
 void T_EMFLoader::Opening() {

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "loaders/emf_session.h"
 #include "loaders/loader_context.h"
@@ -37,6 +38,10 @@ class T_EMFLoader final : public ProgrammingLoader {
  public:
   /// Room for the file, its padding and its trailer.
   static constexpr std::size_t kImageBytes = 1500000;
+
+  /// The image of the .BIN file at `path`: not empty, and padded and closed
+  /// by its trailer within kImageBytes.
+  static TiTxtResult ReadFirmware(const std::string& path, xmodem::PaddedImage& image);
 
   explicit T_EMFLoader(const LoaderContext& context);
   T_EMFLoader(const T_EMFLoader&) = delete;

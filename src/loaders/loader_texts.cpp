@@ -17,6 +17,10 @@ constexpr BiText<80> kNotAvailable = {{
 }};
 
 constexpr BiText<40> kAbort = {{"Programmierung wurde abgebrochen.", "Programming abort."}};
+constexpr BiText<120> kUntouched = {{
+    "Es wurde nichts programmiert; das Ger\xE4t arbeitet mit seiner bisherigen Firmware weiter.",
+    "Nothing was programmed; the instrument keeps running its present firmware.",
+}};
 constexpr BiText<12> kLine = {{"Zeile", "line"}};
 
 struct FileErrorRow {
@@ -24,7 +28,7 @@ struct FileErrorRow {
   BiText<80> text;
 };
 
-constexpr std::array<FileErrorRow, 11> kFileErrors = {{
+constexpr std::array<FileErrorRow, 17> kFileErrors = {{
     {TiTxtError::FileMissing, {{"Firmware-Datei nicht gefunden", "Firmware file not found"}}},
     {TiTxtError::FileTooLarge, {{"Firmware-Datei zu gro\xDF", "Firmware file too large"}}},
     {TiTxtError::TooManyBlocks, {{"Firmware-Datei hat zu viele Bl\xF6" "cke", "Firmware file has too many blocks"}}},
@@ -43,6 +47,17 @@ constexpr std::array<FileErrorRow, 11> kFileErrors = {{
      {{"Firmware-Datei ohne Startadresse am Ende", "Firmware file without start address at its end"}}},
     {TiTxtError::FileUnreadable,
      {{"Firmware-Datei kann nicht gelesen werden", "Firmware file cannot be read"}}},
+    {TiTxtError::NoEnd,
+     {{"Firmware-Datei unvollst\xE4ndig, das abschlie\xDF" "ende \"q\" fehlt",
+       "Firmware file incomplete, its closing \"q\" is missing"}}},
+    {TiTxtError::FileEmpty, {{"Firmware-Datei ist leer", "Firmware file is empty"}}},
+    {TiTxtError::BadRecord, {{"Ung\xFCltiger Datensatz in der Firmware-Datei", "Invalid record in firmware file"}}},
+    {TiTxtError::BadChecksum, {{"Pr\xFC" "fsummenfehler in der Firmware-Datei", "Checksum error in firmware file"}}},
+    {TiTxtError::NoEndRecord,
+     {{"Firmware-Datei unvollst\xE4ndig, der Ende-Datensatz fehlt",
+       "Firmware file incomplete, its end record is missing"}}},
+    {TiTxtError::NoVersion,
+     {{"Firmware-Datei enth\xE4lt keine Versionsangabe", "Firmware file holds no version"}}},
 }};
 
 }  // namespace
@@ -56,7 +71,7 @@ std::string_view StepErrorText(std::int32_t resultCode, int language) {
   return (resultCode == kStepNotAvailable ? kNotAvailable : kBootloaderError).Pick(language);
 }
 
-FileErrorText FileErrorMessage(TiTxtError error, std::string_view file, int line, int language) {
+FileErrorText FileProblemText(TiTxtError error, std::string_view file, int line, int language) {
   std::string_view reason = kBootloaderError.Pick(language);
   for (const FileErrorRow& row : kFileErrors) {
     if (row.error == error) reason = row.text.Pick(language);
@@ -68,7 +83,15 @@ FileErrorText FileErrorMessage(TiTxtError error, std::string_view file, int line
     number.Format(" (%.*s %d)", static_cast<int>(kLine.Pick(language).size()), kLine.Pick(language).data(), line);
     text.Append(number);
   }
-  return text.Append("\r\n").Append(kAbort.Pick(language));
+  return text;
+}
+
+FileErrorText FileErrorMessage(TiTxtError error, std::string_view file, int line, int language) {
+  return FileProblemText(error, file, line, language).Append("\r\n").Append(kAbort.Pick(language));
+}
+
+FileErrorText FileRefusalMessage(TiTxtError error, std::string_view file, int line, int language) {
+  return FileProblemText(error, file, line, language).Append("\r\n").Append(kUntouched.Pick(language));
 }
 
 }  // namespace loaders

@@ -25,9 +25,18 @@ std::int32_t FailureCode(std::int32_t stepCode);
 /// The error message of a failed run by its result code.
 std::string_view StepErrorText(std::int32_t resultCode, int language);
 
-/// A message for a firmware file that is refused before anything is sent:
-/// the reason, the file name and, where known, the line.
+/// What is wrong with a firmware file: the reason, the file name and, where
+/// known, the line.
 using FileErrorText = core::FixedText<512>;
+FileErrorText FileProblemText(TiTxtError error, std::string_view file, int line, int language);
+
+/// A loader's message for a firmware file that it refuses before it sends
+/// anything: the problem, then that programming was aborted.
 FileErrorText FileErrorMessage(TiTxtError error, std::string_view file, int line, int language);
+
+/// The message for a firmware file refused before the instrument was asked
+/// to start a boot loader: the problem, then that the instrument was left
+/// as it was.
+FileErrorText FileRefusalMessage(TiTxtError error, std::string_view file, int line, int language);
 
 }  // namespace loaders

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "platform/files.h"
+
 namespace loaders {
 namespace {
 
@@ -30,10 +32,11 @@ M16Functions ResolveM16Functions(const platform::SharedLibrary& library) {
 M16Library LoadM16Library(const std::vector<std::string>& folders) {
   M16Library loaded;
   for (const std::string& folder : folders) {
-    const std::filesystem::path path = std::filesystem::path(folder) / kM16LibraryName;
+    if (folder.empty()) continue;
+    const std::string path = platform::ResolveCaseless(folder, kM16LibraryName);
     std::error_code error;
-    if (folder.empty() || !std::filesystem::exists(path, error)) continue;
-    loaded.library = platform::SharedLibrary::Open(path.string()).library;
+    if (!std::filesystem::exists(path, error)) continue;
+    loaded.library = platform::SharedLibrary::Open(path).library;
     if (loaded.library) break;
   }
   if (!loaded.library) loaded.library = platform::SharedLibrary::Open(kM16LibraryName).library;

@@ -7,7 +7,10 @@
 #include "core/text_helpers.h"
 #include "loaders/basic_loader_texts.h"
 #include "loaders/image_file.h"
+#include "loaders/loader_texts.h"
+#include "loaders/record_file.h"
 #include "loaders/session_texts.h"
+#include "platform/files.h"
 #include "updater/event_codes.h"
 
 namespace loaders {
@@ -108,27 +111,22 @@ void TermProg::Prepare() {
 
 // --- the download -------------------------------------------------------------------
 
+const char* TermProg::FileFor(char reply208Byte) { return reply208Byte == '0' ? kFileH : kFileL; }
+
+TiTxtResult TermProg::ReadFirmware(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  const TiTxtError error = ReadFileBytes(path, kFileBytes, bytes);
+  if (error != TiTxtError::None) return {error, 0};
+  return CheckSRecords(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 void TermProg::BeginDownload() {
-  const char* name = ctx_.record.Reply208Byte == '0' ? kFileH : kFileL;
+  const char* name = FileFor(ctx_.record.Reply208Byte);
   fileLetter_ = name == kFileH ? 'H' : 'L';
-  std::string_view refusal;
-  switch (LoadFile(name)) {
-    case Refusal::None:
-      break;
-    case Refusal::CannotOpen:
-      refusal = ctx_.output.Pick(basic::kCannotOpen);
-      break;
-    case Refusal::TooLarge:
-      refusal = ctx_.output.Pick(basic::kTooLarge);
-      break;
-    case Refusal::Empty:
-      refusal = ctx_.output.Pick(basic::kEmpty);
-      break;
-  }
-  if (!refusal.empty()) {
+  const TiTxtResult read = ReadFirmware(platform::ResolveCaseless(ctx_.config.workDir, name), file_);
+  if (!read.Ok()) {
     // Nothing has been sent: the instrument still waits for a whole file.
-    ShowBox(core::ReplaceAll(core::ReplaceAll(refusal, "FILE", name), "BYTES",
-                             std::to_string(kFileBytes)));
+    file_.clear();
+    ShowBox(RefusalText(read, name));
     End(false);
     return;
   }
@@ -141,20 +139,16 @@ void TermProg::BeginDownload() {
   ctx_.events.PostMessage(updater::EV_BL_SEND_PIECE);
 }
 
-// The file is read whole; one byte more than the download takes tells a file
-// that would otherwise be sent cut short.
-TermProg::Refusal TermProg::LoadFile(const char* name) {
-  file_.clear();
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-      std::fopen(ResolvePath(ctx_.config.workDir, name).c_str(), "rb"), &std::fclose);
-  if (!file) return Refusal::CannotOpen;
-  file_.resize(kFileBytes + 1);
-  file_.resize(std::fread(file_.data(), 1, file_.size(), file.get()));
-  if (file_.size() > kFileBytes) {
-    file_.clear();
-    return Refusal::TooLarge;
+std::string TermProg::RefusalText(const TiTxtResult& read, const char* name) const {
+  std::string_view text;
+  switch (read.error) {
+    case TiTxtError::FileMissing:
+    case TiTxtError::FileUnreadable: text = ctx_.output.Pick(basic::kCannotOpen); break;
+    case TiTxtError::FileTooLarge: text = ctx_.output.Pick(basic::kTooLarge); break;
+    case TiTxtError::FileEmpty: text = ctx_.output.Pick(basic::kEmpty); break;
+    default: return std::string(FileProblemText(read.error, name, read.line, ctx_.language).view());
   }
-  return file_.empty() ? Refusal::Empty : Refusal::None;
+  return core::ReplaceAll(core::ReplaceAll(text, "FILE", name), "BYTES", std::to_string(kFileBytes));
 }
 
 void TermProg::SendPiece() {

@@ -15,8 +15,10 @@
 // step queues the next one before it writes, so the line never runs dry; a
 // piece that the busy writer refuses is tried again after a short timer, never
 // in a spin. A short write, a port that is gone, a defective record or the
-// instrument's reply 2 abort the download; a file that is missing, empty or
-// larger than the download takes is refused before anything is sent.
+// instrument's reply 2 abort the download; a file that is missing, empty,
+// larger than the download takes or not a whole S-record file is refused
+// before anything is sent (the workflow has checked it before the instrument
+// was asked to erase, so this only meets a file changed since).
 //
 // The end of the download (success, abort, refused file, or kSilenceMs in
 // which the instrument sent nothing and no piece was taken) is told to the
@@ -28,6 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +38,7 @@
 #include "loaders/download_line.h"
 #include "loaders/loader_context.h"
 #include "loaders/loader_registry.h"
+#include "loaders/ti_txt_image.h"
 
 namespace loaders {
 
@@ -60,19 +64,24 @@ class TermProg final : public BackgroundLoader {
   /// when none is.
   bool Interrupt() override;
 
+  /// The two files a terminal can take, by the first character of the
+  /// instrument's reply 208 ("0": the first).
+  static const char* FileFor(char reply208Byte);
+  /// The S-record file at `path` as the download sends it: within
+  /// kFileBytes, every record well formed with its checksum, and closed by
+  /// its end record.
+  static TiTxtResult ReadFirmware(const std::string& path, std::vector<std::uint8_t>& bytes);
+
   bool Stopped() const { return stop_; }
   std::size_t SendPosition() const { return sendPosition_; }
   std::size_t BytesRead() const { return file_.size(); }
 
  private:
-  enum class Refusal { None, CannotOpen, TooLarge, Empty };
-
   static core::TEventRecord Callback(void* object, core::TEvents& queue, core::TEventRecord event);
   bool Handle(std::int32_t code);
   void Receive();
   void Prepare();
   void BeginDownload();
-  Refusal LoadFile(const char* name);
   void SendPiece();
   void Taken(std::size_t piece);
   void ReportPieceProgress();
@@ -85,6 +94,7 @@ class TermProg final : public BackgroundLoader {
   void WatchSilence();
   void Silent();
   void ShowBox(std::string_view text);
+  std::string RefusalText(const TiTxtResult& read, const char* name) const;
 
   LoaderContext ctx_;
   std::unique_ptr<DownloadLine> line_;

@@ -149,7 +149,9 @@ bool ReachesVectors(const ImageBlock& b) { return b.address < 0x10000 && b.End()
 
 TiTxtResult ReadTiTxt(std::string_view text, const TiTxtLimits& limits, TiTxtImage& image) {
   image = TiTxtImage();
-  if (const std::size_t q = text.find('q'); q != std::string_view::npos) text = text.substr(0, q);
+  const std::size_t q = text.find('q');
+  if (q == std::string_view::npos) return Fail(TiTxtError::NoEnd, 0, image);
+  text = text.substr(0, q);
   BlockBuilder builder(limits, image);
   int lineNumber = 0;
   while (!text.empty()) {

@@ -18,8 +18,9 @@
 // the vector region of the 5xx loader) are applied by ReadClassicImage and
 // Read5xxImage.
 //
-// Limits are checked before anything is sent to an instrument: a text above
-// the caller's size limit, more blocks than the caller's table holds, data
+// Limits are checked before anything is sent to an instrument: a text without
+// its closing "q" (a file cut short at a line end would otherwise leave the rest
+// of the flash erased), a text above the caller's size limit, more blocks than the caller's table holds, data
 // lines of more than 16 bytes, data before the first address line, characters
 // that are not hexadecimal, and an image without any data are refused with a
 // TiTxtError. Pure functions; any thread.
@@ -60,6 +61,12 @@ enum class TiTxtError {
   LowAfterHigh,    ///< classic: data below 64 KB after data above it
   NoStartWord,     ///< the last block cannot hold the start address
   FileUnreadable,  ///< the file opens but cannot be read (a folder, an I/O error)
+  NoEnd,           ///< TI-TXT without its closing "q": the file was cut short
+  FileEmpty,       ///< the file holds no bytes at all
+  BadRecord,       ///< S-records, Intel HEX: a line that is no well-formed record
+  BadChecksum,     ///< S-records, Intel HEX: a record whose checksum does not match
+  NoEndRecord,     ///< S-records, Intel HEX: the end record is missing: the file was cut short
+  NoVersion,       ///< the version marker of the device profile is not in the file
 };
 
 struct TiTxtImage {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/environment.h"
+#include "platform/files.h"
 
 namespace loaders {
 namespace {
@@ -39,8 +40,8 @@ std::string FindTool(const std::vector<std::string>& folders, const std::string&
   for (const std::string& folder : folders) {
     if (folder.empty()) continue;
     for (const std::string& candidate : {name, name + ".exe"}) {
-      const std::filesystem::path path = std::filesystem::path(folder) / candidate;
-      if (IsProgram(path)) return path.string();
+      const std::string path = platform::ResolveCaseless(folder, candidate);
+      if (IsProgram(path)) return path;
     }
   }
   const std::string first = folders.empty() ? std::string(".") : folders.front();
@@ -48,11 +49,8 @@ std::string FindTool(const std::vector<std::string>& folders, const std::string&
 }
 
 std::string FileForTool(const std::string& workDir, const std::string& file) {
-  if (workDir.empty() || std::filesystem::path(file).is_absolute() ||
-      SameFolder(workDir, platform::CurrentDirectory())) {
-    return file;
-  }
-  return (std::filesystem::path(workDir) / file).string();
+  const bool asIs = workDir.empty() || SameFolder(workDir, platform::CurrentDirectory());
+  return platform::ResolveCaseless(asIs ? std::string() : workDir, file);
 }
 
 }  // namespace loaders

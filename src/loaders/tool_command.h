@@ -22,14 +22,15 @@ std::vector<std::string> HexLoadArguments(const std::string& file, int comNumber
 /// port beyond COM9, which that option cannot carry.
 std::optional<std::vector<std::string>> Pic32Arguments(const std::string& file, int portIndex);
 
-/// The path of tool `name` (or "name.exe") in the first of `folders` that has
-/// it; when none has it, the plain name in the first folder (so that starting
-/// it reports where it was looked for).
+/// The path of tool `name` (or "name.exe"), letter case ignored, in the
+/// first of `folders` that has it; when none has it, the plain name in the
+/// first folder (so that starting it reports where it was looked for).
 std::string FindTool(const std::vector<std::string>& folders, const std::string& name);
 
 /// The firmware file as an outside program in the working directory finds
-/// it: the name as it is when it is absolute or the installation folder
-/// `workDir` is the working directory (or not set), else joined to `workDir`.
+/// it, by platform::ResolveCaseless: relative to the working directory when
+/// the installation folder `workDir` is that directory (or not set), else
+/// below `workDir`; an absolute name stays absolute.
 std::string FileForTool(const std::string& workDir, const std::string& file);
 
 }  // namespace loaders

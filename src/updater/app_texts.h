@@ -33,6 +33,10 @@ inline constexpr BiText<140> kBaudInvalid{
 inline constexpr BiText<140> kComInvalid{
     {"Update.ini: ung\xFCltige Schnittstelle Com=X, es wird keine Schnittstelle ge\xF6" "ffnet.",
      "Update.ini: invalid port Com=X, no port is opened."}};
+// The device profiles file holds no device block (empty, or not that file at all); FILE is its path.
+inline constexpr BiText<200> kNoDeviceBlock{
+    {"FILE enth\xE4lt keinen Ger\xE4teblock: die Datei ist leer oder besch\xE4" "digt. Programm wird beendet",
+     "FILE holds no device block: the file is empty or damaged. The program ends"}};
 inline constexpr BiText<140> kStartCmdInvalid{
     {"ProgDevice.ini: ung\xFCltiges DevStartCmd, 1 wird verwendet.", "ProgDevice.ini: invalid DevStartCmd, 1 is used."}};
 inline constexpr BiText<200> kNoUsablePort{

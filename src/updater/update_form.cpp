@@ -135,7 +135,8 @@ void TUpdateForm::SetOutcome(RunOutcome outcome) {
                                       "not programmed by decision",
                                       "no instrument found",
                                       "identified, not programmed",
-                                      "interrupted by the user"};
+                                      "interrupted by the user",
+                                      "a firmware file was refused, nothing was sent"};
   if (outcome != RunOutcome::None)
     runLog_.Note(std::string("result: ") + kResults[static_cast<int>(outcome)]);
 }

@@ -54,6 +54,7 @@ enum class RunOutcome {
   NotFound,       ///< no instrument was found (or no port could be opened)
   Identified,     ///< identified without programming, as asked (see SetIdentifyOnly)
   Interrupted,    ///< the user interrupted the run (see TUpdateForm::InterruptSignal)
+  ConfigError,    ///< a firmware file of the installation was refused before anything was sent
 };
 
 /// The hidden key combinations of the window.

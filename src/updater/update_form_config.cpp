@@ -1,5 +1,6 @@
 // TUpdateForm: reading and writing the configuration, the catalogue's menu
 // states and opening the ports.
+#include "core/text_helpers.h"
 #include "platform/files.h"
 #include "updater/app_texts.h"
 #include "updater/config_directory.h"
@@ -59,12 +60,18 @@ void TUpdateForm::LogSettingsProblems() {
 }
 
 int TUpdateForm::LoadDeviceProfiles(const std::string& fileName) {
-  const std::optional<ConfigLines> lines = LoadConfigLines(platform::ResolveCaseless(installation_.workDir, fileName));
+  const std::string path = platform::ResolveCaseless(installation_.workDir, fileName);
+  const std::optional<ConfigLines> lines = LoadConfigLines(path);
   if (!lines) {
     ShowConfigMissing(texts::kConfig2Missing);
     return -1;
   }
   profiles_ = ParseDeviceProfiles(*lines);
+  if (profiles_.Table.empty()) {
+    // Every run would end in "wrong device": the installation is at fault.
+    ShowConfigMissing(core::ReplaceAll(output_.Pick(texts::kNoDeviceBlock), "FILE", path));
+    return -1;
+  }
   if (profiles_.startCmdInvalid) view_.AddLogLine(output_.Pick(texts::kStartCmdInvalid));
   return 0;
 }

@@ -35,7 +35,8 @@ TEST_F(RunTest, MotFileGoesThroughTheLadderWithFirstFileAndExternalHandler) {
   profile.progFile2 = "MULTI.MOT";
   profile.swKenn2 = "S00F0000";
   Install(profile);
-  run_.dir.Write("MULTI.MOT", "S00F0000312E3230000000000000\r\nS9030000FC\r\n");
+  run_.dir.Write("MULTI.MOT", testing::SRecordImage("1.20"));
+  run_.dir.Write("FIRST.MOT", testing::SRecordImage("0.00"));
   run_.loaders.onExternal = [this](loaders::ExternalHandler, const std::string&) {
     run_.instruments[0].Send("!\r\n");  // the instrument restarts and acknowledges
     return 0;
@@ -176,6 +177,7 @@ TEST_F(RunTest, WinCEInstrumentLeavesOutTheStartupProgramItAlreadyHas) {
   run_.dir.Write("NOTES.EXE", Utf16("FileVersion 1.00"));
   run_.dir.Write("TARVOSTARTUP.EXE", Utf16("FileVersion 2.00"));
   run_.dir.Write("HELPER.DLL", Utf16("nothing"));
+  run_.dir.Write("DATA.BIN", "settings");
   FirmwareScript script;
   script.extra = {{"A.2100", "I.2011#2.00\r\n"}};
   run_.Answer(script);
@@ -248,6 +250,7 @@ TEST_F(RunTest, Replies208And31AfterARefusal) {
   script.device = "99999.000";
   StartRun(script);
   ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::NotProgrammed));
+  run_.dir.Write("L3_TermL.A37", testing::SRecordImage("1.30"));
   run_.instruments[0].Send("I.208#Z\r\n");
   ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.1220"); }));
   EXPECT_EQ(run_.form->Record().Reply208Byte, 'Z');

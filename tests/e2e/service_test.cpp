@@ -132,14 +132,16 @@ TEST_F(LabDataTest, DataFilesGoInBlocksOf255AndTheRunEndsWithU606) {
   EXPECT_EQ(tail[9], "U.606");
 }
 
-TEST_F(LabDataTest, AMissingDataFileStopsTheTransferCleanly) {
+// A data file that is not there is named before the instrument is asked to
+// start its boot loader: nothing is programmed, the instrument resumes.
+TEST_F(LabDataTest, AMissingDataFileIsRefusedBeforeAnythingIsProgrammed) {
   InstallData("MISSING.DAT");
   StartRun(script_, profile_);
-  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Failed));
-  EXPECT_TRUE(run_.view.Called("box Error: Cannot open file: MISSING.DAT"));
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::ConfigError));
+  EXPECT_TRUE(run_.view.Called("box Error: Firmware file not found: MISSING.DAT"));
   EXPECT_TRUE(run_.view.okEnabled);
-  EXPECT_TRUE(run_.form->Ports().At(0)->IsOpen());
-  run_.RunUntil([] { return false; }, 2000);
+  EXPECT_TRUE(run_.loaders.programs.empty());
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.1121"); }));
   for (const std::string& line : run_.instruments[0].Lines()) EXPECT_EQ(line.rfind("A.12000#", 0), std::string::npos);
 }
 
@@ -147,8 +149,10 @@ TEST_F(RunTest, ModelMenuRunsTheExternalHandlerThenANewRun) {
   ProfileSpec profile;
   profile.progFile2 = "MULTI.MOT";
   profile.progDefFile = "DEFAULT.TXT";
+  profile.swKenn2 = "S00F0000";
   Install(profile);
-  run_.dir.Write("MULTI.MOT", "S0030000FC\r\n");
+  run_.dir.Write("MULTI.MOT", testing::SRecordImage("1.20"));
+  run_.dir.Write("DEFAULT.TXT", "the tool's own file");
   run_.Answer(FirmwareScript{});
   run_.Start();
   run_.view.answers = {BoxAnswer::Yes};  // the menu knows no instrument version: same-version question
@@ -196,6 +200,7 @@ TEST_F(BootLoaderProbeTest, ProgrammingStartedByTheInstrumentDisablesBothMenus) 
 
 TEST_F(BootLoaderProbeTest, ANewRunForgetsTheProbeOfTheLastOne) {
   Install();
+  run_.dir.Write("LABXXX.TXT", testing::TiTxtImage("1.20"));
   run_.instruments[0].onProbe = [](const std::string& bytes) {
     return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
   };

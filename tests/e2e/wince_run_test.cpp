@@ -74,8 +74,8 @@ TEST(WinCERun, AMissingFurtherFileIsNamedAndNothingIsCopied) {
   WinCERun run;
   Update(run, {}, "A.2100",
          [](const std::filesystem::path& install) { std::filesystem::remove(install / "SETTINGS.DAT"); });
-  EXPECT_EQ(run.code, kExitFailed) << run.out;
-  EXPECT_NE(run.out.find("File for the instrument not found: SETTINGS.DAT"), std::string::npos) << run.out;
+  EXPECT_EQ(run.code, kExitConfig) << run.out;
+  EXPECT_NE(run.out.find("Firmware file not found: SETTINGS.DAT"), std::string::npos) << run.out;
   EXPECT_EQ(run.state.find("A.1300"), std::string::npos) << run.state;
   EXPECT_EQ(run.state.find("\"wince_files\": [{"), std::string::npos) << run.state;
 }

@@ -147,7 +147,25 @@ inline std::string TiTxtImage(const std::string& version) {
     std::snprintf(hex, sizeof hex, "%02X ", static_cast<unsigned char>(c));
     line += hex;
   }
-  return line + "00 FF FF\r\n@FFFE\r\n00 F0\r\nq\r\n";
+  return line + "00 FF FF\r\n@FFFC\r\n00 F0 00 F0\r\nq\r\n";
+}
+
+/// An S-record file whose first record (S0, marker "S00F0000") carries the
+/// version text, with one data record and the end record.
+inline std::string SRecordImage(const std::string& version) {
+  std::string data = version;
+  data.resize(12, '\0');
+  std::string record = "S00F0000";
+  unsigned sum = 0x0F;
+  for (char c : data) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c));
+    record += hex;
+    sum += static_cast<unsigned char>(c);
+  }
+  char check[4];
+  std::snprintf(check, sizeof check, "%02X", ~sum & 0xFFu);
+  return record + check + "\r\nS1050000AABB95\r\nS9030000FC\r\n";
 }
 
 /// What a running firmware answers. Its identification replies use the

@@ -281,7 +281,7 @@ TEST_F(EmfLoaderTest, FilesThatCannotBeProgrammedAreRefusedBeforeAnythingIsSent)
   } cases[] = {
       {"MISSING.BIN", TiTxtError::FileMissing},
       {"FOLDER.BIN", TiTxtError::FileUnreadable},
-      {"EMPTY.BIN", TiTxtError::NoData},
+      {"EMPTY.BIN", TiTxtError::FileEmpty},
       {"LARGE.BIN", TiTxtError::FileTooLarge},
   };
   for (const auto& c : cases) {

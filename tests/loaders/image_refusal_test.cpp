@@ -49,6 +49,8 @@ TEST(ImageRefusal, NothingIsSentForAFileTheLoaderCannotTake) {
       {"long line", test::Section(0x4000, test::Bytes(18), 18) + "q", TiTxtError::LineTooLong, 2},
       {"no address", "01 02 03 04\r\nq", TiTxtError::DataWithoutAddress, 1},
       {"no start word", "@4000\r\n01 02\r\nq", TiTxtError::NoStartWord},
+      {"cut short at a line end", test::Section(0x4000, test::Bytes(32)) + test::Section(0xFFF0, test::Bytes(16)),
+       TiTxtError::NoEnd},
       {"too large", "", TiTxtError::FileTooLarge, 0, T_BSL_54XX_430::kFileBytes + 1},
   };
   for (const bool five : {false, true}) {

@@ -73,9 +73,11 @@ class ScriptedLine final : public DownloadLine {
   }
 };
 
+// An S-record file of exactly `size` bytes (at least 28): one data record and
+// the end record, then bytes from `seed` that the download sends unread.
 std::string FileOf(std::size_t size, char seed) {
-  std::string text(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>(seed + i % 61);
+  std::string text = "S1050000AABB95\r\nS9030000FC\r\n";
+  for (std::size_t i = text.size(); i < size; ++i) text += static_cast<char>(seed + i % 61);
   return text;
 }
 
@@ -147,7 +149,7 @@ TEST_F(TermProgTest, FileGoesOutInPiecesOf2000Bytes) {
     std::size_t size;
     std::vector<int> pieces;
   };
-  const Case cases[] = {{4500, {2000, 2000, 500}}, {4000, {2000, 2000}}, {2000, {2000}}, {1, {1}}};
+  const Case cases[] = {{4500, {2000, 2000, 500}}, {4000, {2000, 2000}}, {2000, {2000}}, {28, {28}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
     const std::string file = FileOf(c.size, 'A');

@@ -84,7 +84,8 @@ TEST(TiTxtReader, RefusesInputBeyondTheLimits) {
       {"bad address", "@40Z0\r\n01 02\r\nq", TiTxtError::BadCharacter, 1},
       {"three digits", "@4000\r\n012 03\r\nq", TiTxtError::BadCharacter, 2},
       {"no data", "@4000\r\nq", TiTxtError::NoData, 0},
-      {"nothing at all", "", TiTxtError::NoData, 0},
+      {"nothing at all", "", TiTxtError::NoEnd, 0},
+      {"cut short at a line end", Section(0x4000, Bytes(32)), TiTxtError::NoEnd, 0},
       {"too many blocks", Section(0x1000, {1, 2}) + Section(0x2000, {1, 2}) + Section(0x3000, {1, 2}) + "q",
        TiTxtError::TooManyBlocks, 5},
   };

@@ -45,7 +45,10 @@ class InstallationTest : public ::testing::Test {
   }
   void MakeInstallation(const char* folder) {
     Write(folder, "Update.ini");
-    Write(folder, "ProgDevice.ini");
+    // One device block: a profiles file without one stops the start-up.
+    Write(folder, "ProgDevice.ini",
+          "DevStartCmd=1\r\nDeviceNrDef=28101\r\nDeviceNr=28101\r\nDeviceName=Meter\r\nProgFile1=\r\n"
+          "ProgFile2=MC1.TXT\r\nProgFile3=\r\nSWKenn1=\r\nSWKenn2=@1080\r\nSWKenn3=\r\nBootLoadKenn=\r\n");
   }
   InstallationSearch Search() {
     return SearchInstallation(StartCandidates({Folder("work"), Folder("bin")}, Folder("last")));

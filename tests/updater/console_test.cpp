@@ -163,6 +163,23 @@ TEST(ConsoleSession, MissingProgDeviceIniIsAConfigurationError) {
   EXPECT_EQ(out.str(), "[Error] Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet\n");
 }
 
+// An empty or damaged ProgDevice.ini would make every instrument a wrong device.
+TEST(ConsoleSession, AProgDeviceIniWithoutADeviceBlockIsAConfigurationErrorThatNamesIt) {
+  for (const std::string content : {std::string(), std::string("\x93\x07garbage\r\nno=block\r\n")}) {
+    SCOPED_TRACE(content);
+    PtyPairs ptys(1);
+    InstallationFixture installation("Language=1\r\nVersion=1.2\r\nBaud=\r\nCom=\r\n");
+    installation.dir.Write("ProgDevice.ini", content);
+    std::ostringstream out;
+    std::istringstream in;
+    EXPECT_EQ(RunConsole({}, installation.Paths(), {out, in, false, false}), kExitConfig);
+    EXPECT_NE(out.str().find(installation.dir / "ProgDevice.ini holds no device block"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(ptys.Received(0, 1, 100), "");
+  }
+}
+
 TEST(ConsoleSession, AModelWithoutItsFirmwareFileIsAConfigurationError) {
   PtyPairs ptys(1);
   InstallationFixture installation;

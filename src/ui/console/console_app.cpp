@@ -102,6 +102,7 @@ ExitCode ExitCodeOf(updater::RunOutcome outcome) {
     case updater::RunOutcome::NotProgrammed: return kExitNotProgrammed;
     case updater::RunOutcome::NotFound: return kExitNotFound;
     case updater::RunOutcome::Identified: return kExitSuccess;
+    case updater::RunOutcome::ConfigError: return kExitConfig;
     case updater::RunOutcome::Failed:
     case updater::RunOutcome::Interrupted:
     case updater::RunOutcome::None: break;

@@ -114,7 +114,8 @@ bool TWorkflow::HandleMessage(std::int32_t code, const Event& event) {
       return true;
     case 208:
       Record().Reply208Byte = text ? text[0] : '\0';
-      Send("A.1220\r\n");
+      // A.1220 makes the Basic-Loader erase the terminal: its file first.
+      if (TerminalFileReady()) Send("A.1220\r\n");
       return true;
     case 262:
       reply262Seen_ = true;
@@ -150,6 +151,7 @@ void TWorkflow::RunStart() {
   identificationFailed_ = false;
   lineErrorSeen_ = false;
   reply262Seen_ = false;
+  filesChecked_ = false;
   // A probe of an earlier run is over: the new run's first watchdog must
   // search, not send that probe's second bytes at the search rate.
   probeState_ = 0;
@@ -223,6 +225,7 @@ void TWorkflow::OnSerialNumber(const char* text) {
     EndIdentifyOnly();
     return;
   }
+  if (decision == kFileRefused) return;
   if (decision == 1) {
     const std::int32_t start = StartCodeOf(FileType());
     Post(start != 0 ? start : static_cast<std::int32_t>(EV_PROGRAM_FAILED));

@@ -22,12 +22,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/events.h"
 #include "core/fixed_text.h"
 #include "updater/run_workflow.h"
 #include "updater/update_form.h"
 #include "loaders/com_port_link.h"
+#include "loaders/firmware_check.h"
 #include "loaders/loader_registry.h"
 
 namespace updater {
@@ -172,6 +174,32 @@ class TWorkflow final : public RunWorkflow {
   void AddExtraFile(std::string_view name);
   int Decide();
 
+  // workflow_preflight.cpp
+  /// Identify's result when a file of the installation was refused.
+  static constexpr int kFileRefused = 3;
+  /// Event 10024 lets the instrument update its second component itself.
+  bool SecondBySelfUpdate() const;
+  /// Event 10024 programs the second component with the classic boot loader.
+  bool SecondByBootLoader() const;
+  /// Every file this run will send from its programming start on.
+  std::vector<loaders::FirmwareFile> FilesToSend();
+  /// Checks FilesToSend once per run; false after RefuseFile.
+  bool FilesReady();
+  /// Checks `files`; false after RefuseFile.
+  bool FilesPass(const std::vector<loaders::FirmwareFile>& files, bool firmwareRuns);
+  /// The Basic-Loader file that reply 208 chose; false after RefuseFile.
+  bool TerminalFileReady();
+  /// The profile's main file, and its first and second-component files where
+  /// it names them, are there; false after RefuseFile.
+  bool ProfileFilesFound();
+  /// `offered`, read from `file` behind `marker`, is a version, or the
+  /// marker asks for none; false after RefuseFile.
+  bool VersionFound(std::string_view offered, std::string_view marker, std::string_view file);
+  /// Tells the user which file is refused and why, ends the run as a
+  /// configuration error and, when the instrument runs its firmware, sends
+  /// it back to its measuring mode.
+  void RefuseFile(const loaders::FileVerdict& verdict, bool firmwareRuns);
+
   // workflow_identify_only.cpp
   /// Identify's result when the run only identifies.
   static constexpr int kIdentifiedOnly = 2;
@@ -237,6 +265,7 @@ class TWorkflow final : public RunWorkflow {
   bool winCEDone_ = false;
   bool force_ = false;
   bool queryFlag_ = false;
+  bool filesChecked_ = false;  ///< FilesReady has checked this run's files
   char labModel_ = 0;
   std::int32_t probeState_ = 0;
   bool awaitingReport_ = false;     ///< see AwaitFirmwareReport

@@ -1,6 +1,7 @@
 #pragma once
 // The codes a run moves on: the workflow's own events, the steps of the
 // acknowledgement ladder and the tables indexed by FileType.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -25,6 +26,11 @@ enum LadderPhase : std::int32_t {
 
 /// The identification commands, in the order they are sent.
 inline constexpr std::string_view kIdentCmd[4] = {"A.2003\r\n", "A.2000\r\n", "A.2001\r\n", "A.4001\r\n"};
+
+/// A first-file name shorter than this means "no first file".
+inline constexpr std::size_t kMinFirstFileName = 4;
+/// The second component needs a file name at least this long.
+inline constexpr std::size_t kMinSecondFileName = 5;
 
 /// Number of FileType values the tables know (0 .mot .. 4 .BIN).
 inline constexpr std::int32_t kFileTypes = 5;

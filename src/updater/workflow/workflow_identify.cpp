@@ -70,6 +70,9 @@ int TWorkflow::Identify() {
   }
   int profile = SelectProfile(answerLength);
   if (profile >= 0) FillRecord(profile);
+  // A profile that matches names a file the installation must have; without
+  // it the instrument is not wrong, the installation is.
+  if (profile >= 0 && !ProfileFilesFound()) return kFileRefused;
   if (Refused(profile)) {
     View().MessageBox(Output().Pick(texts::kWrongDevice), Output().Pick(texts::kCaptionFehler), BoxIcon::Error,
                       BoxButtons::Ok);
@@ -95,7 +98,9 @@ int TWorkflow::Identify() {
   record.DeviceName = profiles.Table[static_cast<std::size_t>(profile)].DeviceName.view();
   ShowIdentity();
 
-  View().SetStatusPanel(3, "Version " + ReadOfferedVersion(record.SWKenn2.c_str(), record.MainFile.c_str()));
+  const std::string offered = ReadOfferedVersion(record.SWKenn2.c_str(), record.MainFile.c_str());
+  View().SetStatusPanel(3, "Version " + offered);
+  if (!VersionFound(offered, record.SWKenn2, record.MainFile)) return kFileRefused;
   startupProgramIndex_ = 0;
   lastScannedIndex_ = 0;
   if (record.ExtraFileCount > 0) ScanExtraFiles();
@@ -103,11 +108,14 @@ int TWorkflow::Identify() {
     if (Contains(record.DeviceNumber, number)) record.SecondComponentFile = "l3_terml.a37";
   }
   if (!record.SWKenn1.empty()) {
-    View().AppendStatusPanel(3, " / " + ReadOfferedVersion(record.SWKenn1.c_str(), record.FirstFile.c_str()));
+    const std::string first = ReadOfferedVersion(record.SWKenn1.c_str(), record.FirstFile.c_str());
+    View().AppendStatusPanel(3, " / " + first);
+    if (!VersionFound(first, record.SWKenn1, record.FirstFile)) return kFileRefused;
   }
   if (!record.SWKenn3.empty()) {
-    View().AppendStatusPanel(
-        3, " / " + ReadOfferedVersion(record.SWKenn3.c_str(), record.SecondComponentFile.c_str()));
+    const std::string second = ReadOfferedVersion(record.SWKenn3.c_str(), record.SecondComponentFile.c_str());
+    View().AppendStatusPanel(3, " / " + second);
+    if (!VersionFound(second, record.SWKenn3, record.SecondComponentFile)) return kFileRefused;
   }
   return form_.IdentifyOnly() ? GiveVerdict() : Decide();
 }

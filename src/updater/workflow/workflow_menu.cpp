@@ -41,8 +41,9 @@ void TWorkflow::ProgrammingMenu(int model, bool lab) {
   // This programming starts without a run start: the extra files of an
   // earlier choice must not be sent a second time.
   record.ExtraFileCount = 0;
-  if (Identify() != 1) {
-    form_.SetOutcome(RunOutcome::NotProgrammed);
+  const int decision = Identify();
+  if (decision != 1) {
+    if (decision != kFileRefused) form_.SetOutcome(RunOutcome::NotProgrammed);
     return;
   }
   if (lab) record.SetDirectBootLoaderStart(true);
@@ -88,6 +89,11 @@ core::TEventRecord TWorkflow::MenuStep(Event event) {
 }
 
 void TWorkflow::MenuExternal() {
+  // The instrument waits in its boot loader: nothing to send it back to.
+  if (!FilesPass({{std::string(Record().ProgDefFile.view()), loaders::FirmwareKind::Tool}}, false)) {
+    form_.Events().Unsubscribe(MenuCallback, this);
+    return;
+  }
   LogText(Output().Pick(texts::kProgramming));
   View().EnableOk(false);
   if (RunExternalHandler(Record().ProgDefFile.c_str()) != 0) {
@@ -109,6 +115,11 @@ void TWorkflow::MenuLabBootLoader() {
   DeviceRecord& record = Record();
   const bool fiveXx = record.ProzTyp == kProzTyp5xx || (labModel_ == 'Q' && BootLoaderSeen());
   record.MainFile = LabMainFile();
+  const loaders::FirmwareKind kind = fiveXx ? loaders::FirmwareKind::Msp5xx : loaders::FirmwareKind::Classic;
+  if (!FilesPass({{std::string(record.MainFile.view()), kind}}, false)) {
+    form_.Events().Unsubscribe(MenuCallback, this);
+    return;
+  }
   const int result = RunLoader(fiveXx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430,
                                loaders::Msp430Args{loaderMode_, record.MainFile.c_str(), false, false});
   if (result != 0) {

@@ -9,9 +9,6 @@ namespace updater {
 namespace {
 
 constexpr std::int32_t kProzTyp5xx = 0x5438;
-constexpr std::size_t kMinFirstFileName = 4;     // shorter names mean "no first file"
-constexpr std::size_t kMinSecondFileName = 5;    // the second component needs a real file name
-constexpr std::int32_t kSecondNeedsOwnUpdate = 200;
 
 bool Contains(std::string_view text, std::string_view part) {
   return !part.empty() && text.find(part) != std::string_view::npos;
@@ -120,6 +117,7 @@ void TWorkflow::ProgramFirstFile() {
 }
 
 void TWorkflow::StartMot() {
+  if (!FilesReady()) return;
   form_.StopSecTimer();
   View().SetProgress(0);
   ShowDownloadTime(DK_ENTRY);
@@ -137,6 +135,7 @@ loaders::LoaderKind TWorkflow::Msp430LoaderKind() {
 }
 
 void TWorkflow::StartTxt() {
+  if (!FilesReady()) return;
   phase_ = PH_AFTER;
   ShowDownloadTime(DK_BOOTLOADER);
   if (!MainIsNewer(Record(), force_)) {
@@ -173,6 +172,7 @@ void TWorkflow::StartExe() {
   winCEDone_ = true;
   DeviceRecord& record = Record();
   if (record.ThirdVersion >= record.ThirdOfferedVersion && record.ThirdVersion > 0) DropStartupProgramFiles();
+  if (!FilesReady()) return;
   if (!MainIsNewer(record, force_) && record.ThirdVersion >= record.ThirdOfferedVersion) {
     SetInstrumentClock(false);
     return;
@@ -188,6 +188,7 @@ void TWorkflow::StartExe() {
 }
 
 void TWorkflow::StartHex() {
+  if (!FilesReady()) return;
   form_.StopSecTimer();
   View().SetProgress(0);
   ShowDownloadTime(DK_LONG);
@@ -201,6 +202,7 @@ void TWorkflow::StartHex() {
 }
 
 void TWorkflow::StartBin() {
+  if (!FilesReady()) return;
   form_.StopSecTimer();
   View().SetProgress(0);
   phase_ = PH_AFTER;
@@ -251,11 +253,9 @@ void TWorkflow::RetryBsl() {
 
 void TWorkflow::SecondComponent() {
   const DeviceRecord& record = Record();
-  if (SecondIsNewer(record, force_) && record.SecondVersion > kSecondNeedsOwnUpdate) {
+  if (SecondBySelfUpdate()) {
     StartSecondComponent();
-  } else if (!reply262Seen_ && !BootLoaderSeen() && !invalidVersion_ &&
-             record.SecondVersion < record.SecondOfferedVersion &&
-             record.SecondComponentFile.size() >= kMinSecondFileName) {
+  } else if (SecondByBootLoader()) {
     ProgramSecondComponent();
   } else if (record.ExtraFileCount > 0) {
     StartDataFiles();
