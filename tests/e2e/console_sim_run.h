@@ -36,16 +36,21 @@ inline void AwaitCommand(const updater::testing::TempInstallation& dump, const s
   }
 }
 
-/// One console session (--yes) of the installation at `install` with `port` as the only port.
-/// With a `terminal`, the session's input is that terminal: asked whether to start again, it
-/// answers from there.
-inline int RunConsoleOn(const std::string& port, const std::string& install, std::string& out,
-                        std::istream* terminal = nullptr) {
-  static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
-  updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
+/// The console's options of `--console --yes`.
+inline ConsoleOptions AnsweringYes() {
   ConsoleOptions options;
   options.console = true;
   options.answers = Answers::Yes;
+  return options;
+}
+
+/// One console session (--yes unless `options` say otherwise) of the installation at `install`
+/// with `port` as the only port. With a `terminal`, the session's input is that terminal: asked
+/// whether to start again, it answers from there.
+inline int RunConsoleOn(const std::string& port, const std::string& install, std::string& out,
+                        std::istream* terminal = nullptr, const ConsoleOptions& options = AnsweringYes()) {
+  static const loaders::LoaderRegistry backEnds = loaders::ProgramBackEnds();
+  updater::SetWorkflowMaker(updater::WorkflowWith(backEnds));
   ::setenv("UPDATER_PORTS", port.c_str(), 1);
   std::ostringstream text;
   std::istringstream in;

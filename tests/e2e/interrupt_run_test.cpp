@@ -133,9 +133,7 @@ TEST_P(InterruptedRun, ReportsTheInterruptionAndLeavesTheBootLoaderAtItsOwnRate)
   EXPECT_TRUE(AwaitState(dump_, "\"line_baud\": 9600,")) << dump_.Read("state.json");
 }
 
-// Needs the boot-loader probe at the boot loader's own line settings (9600
-// 8E1) and the boot-loader path after it; enable it together with them.
-TEST_P(InterruptedRun, DISABLED_TheNextRunWithNothingDoneUpdatesTheInstrument) {
+TEST_P(InterruptedRun, TheNextRunWithNothingDoneUpdatesTheInstrument) {
   std::string out;
   ASSERT_EQ(InterruptMidDataPhase(out), 128 + GetParam().signal) << out;
   UpdaterProcess next(install_.Path(), sim_->Pty(), second_);

@@ -167,16 +167,26 @@ class BootLoaderProbeTest : public RunTest {
  protected:
   BootLoaderProbeTest() : RunTest({0}) {}  // a boot loader listens at any rate
 
-  // Runs until the boot loader that answered the probe with "Q" is programmed.
-  ProgramCall ProgrammedAfterTheProbe() {
+  // Runs until the boot loader that answered the probe with "Q" is programmed;
+  // from then on the instrument runs firmware that answers as `updated` says.
+  ProgramCall ProgrammedAfterTheProbe(const FirmwareScript& updated = {}) {
     run_.instruments[0].onProbe = [](const std::string& bytes) {
       return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
+    };
+    run_.loaders.onProgram = [this, updated](const ProgramCall&) {
+      flagAWhenProgrammed_ = run_.form->Record().FlagA;
+      probeStateWhenProgrammed_ = run_.workflow->ProbeState();
+      run_.Answer(0, updated);
+      return 1;
     };
     run_.Start();
     run_.PressOk();
     EXPECT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }, 120000));
     return run_.loaders.programs.empty() ? ProgramCall{} : run_.loaders.programs[0];
   }
+
+  char flagAWhenProgrammed_ = 0;
+  std::int32_t probeStateWhenProgrammed_ = 0;
 };
 
 // A boot loader's announcement (10042) and a Lab answer (10044) start
@@ -200,17 +210,10 @@ TEST_F(BootLoaderProbeTest, ProgrammingStartedByTheInstrumentDisablesBothMenus) 
 
 TEST_F(BootLoaderProbeTest, ANewRunForgetsTheProbeOfTheLastOne) {
   Install();
-  run_.dir.Write("LABXXX.TXT", testing::TiTxtImage("1.20"));
-  run_.instruments[0].onProbe = [](const std::string& bytes) {
-    return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
-  };
-  run_.Start();
-  run_.PressOk();
-  ASSERT_TRUE(run_.RunUntil([&] { return !run_.loaders.programs.empty(); }, 120000));
-  ASSERT_EQ(run_.workflow->ProbeState(), 3);
-  run_.form->Events().PostCommand(CMD_START);
-  run_.form->ProcessEvents();
-  EXPECT_EQ(run_.workflow->ProbeState(), 0);
+  ProgrammedAfterTheProbe();
+  ASSERT_EQ(probeStateWhenProgrammed_, 3);
+  // The programming ends with a new run, which searches from the first rate.
+  EXPECT_TRUE(run_.RunUntil([&] { return run_.workflow->ProbeState() == 0; }));
 }
 
 // The Lab file when the installation has one; otherwise the instrument found in
@@ -223,12 +226,24 @@ TEST_F(BootLoaderProbeTest, ALabInstrumentAnsweringTheProbeIsGivenTheLabFile) {
   EXPECT_EQ(call.kind, loaders::LoaderKind::Bsl54xx430);
   EXPECT_EQ(call.file, "LABXXX.TXT");
   EXPECT_FALSE(call.syncFirst);
-  EXPECT_EQ(run_.form->Record().FlagA, 1);
+  EXPECT_EQ(flagAWhenProgrammed_, 1);
 }
 
 TEST_F(BootLoaderProbeTest, WithoutALabFileTheInstallationsFirmwareIsGiven) {
   Install();
   EXPECT_EQ(ProgrammedAfterTheProbe().file, "MULTI.TXT");
+}
+
+// The run after the boot loader's programming finds the version it offered:
+// that confirms the update, without offering the same version again.
+TEST_F(BootLoaderProbeTest, TheRunAfterItConfirmsTheUpdate) {
+  Install();
+  FirmwareScript updated;
+  updated.version = "1.20";
+  ProgrammedAfterTheProbe(updated);
+  ASSERT_TRUE(run_.RunUntilOutcome(RunOutcome::Succeeded));
+  EXPECT_EQ(run_.loaders.programs.size(), 1u);
+  EXPECT_FALSE(run_.view.Called("box Info: The latest software version1.20 is already in device."));
 }
 
 }  // namespace

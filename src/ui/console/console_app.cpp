@@ -35,8 +35,10 @@ bool StartRun(const ConsoleOptions& options, updater::TUpdateForm& form, Console
     return available;
   }
   if (options.lab) {
-    if (view.MenuEnabled(updater::MenuItem::LabXXX)) form.LabXXXClick();
-    return view.MenuEnabled(updater::MenuItem::LabXXX);
+    // The click disables the item, so whether it was there is asked first.
+    const bool available = view.MenuEnabled(updater::MenuItem::LabXXX);
+    if (available) form.LabXXXClick();
+    return available;
   }
   form.OkBitBtnClick();
   return true;

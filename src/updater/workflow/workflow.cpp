@@ -2,6 +2,8 @@
 // acknowledgement ladder.
 #include "updater/workflow/workflow.h"
 
+#include <utility>
+
 #include "updater/workflow/air_pressure.h"
 #include "updater/workflow/version_value.h"
 #include "updater/workflow/workflow_codes.h"
@@ -151,6 +153,7 @@ void TWorkflow::RunStart() {
   identificationFailed_ = false;
   lineErrorSeen_ = false;
   reply262Seen_ = false;
+  confirmingRun_ = std::exchange(confirmNextRun_, false);
   filesChecked_ = false;
   // A probe of an earlier run is over: the new run's first watchdog must
   // search, not send that probe's second bytes at the search rate.
@@ -168,7 +171,8 @@ void TWorkflow::RunStart() {
   watchdogSlot_ = form_.Timers().TimerStart(kWatchdogMs);
   View().ShowPanel(Panel::Wait, true);
 
-  baudIndex_ = -1;
+  // The first step tries the first rate, or sends the boot-loader probe.
+  baudIndex_ = std::exchange(probeFirst_, false) ? form_.Settings().BaudCount - 1 : -1;
   identRetries_ = 0;
   identStep_ = 0;
   form_.SetAirPressureRow(kAirPressureNone);
@@ -223,6 +227,13 @@ void TWorkflow::OnSerialNumber(const char* text) {
   const int decision = Identify();
   if (decision == kIdentifiedOnly) {
     EndIdentifyOnly();
+    return;
+  }
+  if (decision == kUpdateConfirmed) {
+    // Nothing is left to program: the acknowledgement of the resume command
+    // must not move the ladder on to a programming step.
+    phase_ = PH_DONE;
+    Finish(false);
     return;
   }
   if (decision == kFileRefused) return;

@@ -175,8 +175,6 @@ class TWorkflow final : public RunWorkflow {
   int Decide();
 
   // workflow_preflight.cpp
-  /// Identify's result when a file of the installation was refused.
-  static constexpr int kFileRefused = 3;
   /// Event 10024 lets the instrument update its second component itself.
   bool SecondBySelfUpdate() const;
   /// Event 10024 programs the second component with the classic boot loader.
@@ -201,8 +199,10 @@ class TWorkflow final : public RunWorkflow {
   void RefuseFile(const loaders::FileVerdict& verdict, bool firmwareRuns);
 
   // workflow_identify_only.cpp
-  /// Identify's result when the run only identifies.
-  static constexpr int kIdentifiedOnly = 2;
+  /// Identify's results besides 0 (do not program) and 1 (program).
+  static constexpr int kIdentifiedOnly = 2;   ///< the run only identifies
+  static constexpr int kFileRefused = 3;      ///< a file of the installation was refused
+  static constexpr int kUpdateConfirmed = 4;  ///< the version just programmed was found (see confirmNextRun_)
   int GiveVerdict();
   void EndIdentifyOnly();
   bool AskYes(std::string_view text, std::string_view caption);
@@ -264,6 +264,13 @@ class TWorkflow final : public RunWorkflow {
   bool lineErrorSeen_ = false;
   bool winCEDone_ = false;
   bool force_ = false;
+  // Set when a boot loader found by the probe was given the installation's
+  // firmware: the next run's identification confirms it. confirmingRun_ holds
+  // it for that run only.
+  bool confirmNextRun_ = false;
+  bool confirmingRun_ = false;
+  bool probeFirst_ = false;
+  bool settling_ = false;  ///< a boot loader's new firmware starts up (MenuLabBootLoader)  ///< the next run starts with the boot-loader probe (Lab XXX)
   bool queryFlag_ = false;
   bool filesChecked_ = false;  ///< FilesReady has checked this run's files
   char labModel_ = 0;

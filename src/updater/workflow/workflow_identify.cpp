@@ -319,6 +319,7 @@ int TWorkflow::Decide() {
   if (record.InstrumentVersion == record.OfferedVersion &&
       (record.SecondVersion == record.SecondOfferedVersion || record.SecondOfferedVersion == 0) &&
       record.ThirdVersion == record.ThirdOfferedVersion) {
+    if (confirmingRun_) return kUpdateConfirmed;
     const std::string question = WithFirstX(Output().Pick(texts::kSameVersion), record.InstrumentVersionText);
     force_ = AskYes(Output().FormatText(question), info);
     bool yes = force_;

@@ -18,7 +18,17 @@ constexpr std::string_view kLabFile = "LABXXX.TXT";
 
 void TWorkflow::TG77xProgrammingClick(int tag) { ProgrammingMenu(tag, false); }
 
-void TWorkflow::LabXXXClick() { ProgrammingMenu(0, true); }
+void TWorkflow::LabXXXClick() {
+  // Chosen before any run found the instrument: it waits in its boot loader
+  // on some port, so a run that starts with the boot-loader probe finds it,
+  // and its answer leads here again with the port known.
+  if (form_.FoundPort() < 0) {
+    probeFirst_ = true;
+    RunStart();
+    return;
+  }
+  ProgrammingMenu(0, true);
+}
 
 void TWorkflow::ProgrammingMenu(int model, bool lab) {
   // One conversation on the port at a time: however programming starts (a
@@ -66,6 +76,7 @@ core::TEventRecord TWorkflow::MenuStep(Event event) {
   switch (event.Code) {
     case 30:
     case EV_ACKNOWLEDGE:
+      if (settling_) return {};  // the new firmware's start-up, see MenuLabBootLoader
       // The instrument runs again: a normal run identifies it anew.
       form_.Events().Unsubscribe(MenuCallback, this);
       form_.Events().PostCommand(CMD_START);
@@ -122,14 +133,28 @@ void TWorkflow::MenuLabBootLoader() {
   }
   const int result = RunLoader(fiveXx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430,
                                loaders::Msp430Args{loaderMode_, record.MainFile.c_str(), false, false});
-  if (result != 0) {
-    LogText(Output().Pick(texts::kStoring));
-    View().SetProgress(1);
-    if (serial::TComPort* port = FoundPortObject()) port->ChangeV24Parameter(serial::B__4800, serial::S_2, serial::NoParity, true);
-    form_.Wait().DelayTime(3000, true);
-  } else {
+  if (result == 0) {
     Post(EV_PROGRAM_FAILED);
+    form_.Events().Unsubscribe(MenuCallback, this);
+    return;
   }
+  LogText(Output().Pick(texts::kStoring));
+  View().SetProgress(1);
+  const bool labFirmware = record.ProgDefFile.size() >= kMinProgDefFileName || record.MainFile.view() == kLabFile;
+  if (serial::TComPort* port = FoundPortObject(); port != nullptr && labFirmware) {
+    port->ChangeV24Parameter(serial::B__4800, serial::S_2, serial::NoParity, true);
+  }
+  // The new firmware acknowledges once while it starts, at a rate this run may
+  // not have seen (a blank instrument's) or garbled while the line changes:
+  // waiting for it could wait for good. The start-up time passes, then a new
+  // run finds the firmware at every rate, and its identification confirms the
+  // update instead of offering the same version again.
+  settling_ = true;
+  form_.Wait().DelayTime(3000, true);
+  settling_ = false;
+  confirmNextRun_ = true;
+  View().ClearLog();
+  form_.Events().PostCommand(CMD_START);
   form_.Events().Unsubscribe(MenuCallback, this);
 }
 
