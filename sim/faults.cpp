@@ -11,7 +11,7 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 9> kKinds{{
+constexpr std::array<KindName, 10> kKinds{{
     {"nak", FaultKind::kNak},
     {"noack", FaultKind::kNoAck},
     {"badsum", FaultKind::kBadSum},
@@ -21,6 +21,7 @@ constexpr std::array<KindName, 9> kKinds{{
     {"refuse", FaultKind::kRefuse},
     {"abort", FaultKind::kAbort},
     {"unplug", FaultKind::kUnplug},
+    {"power", FaultKind::kPowerLost},
 }};
 
 std::optional<FaultKind> KindFromName(std::string_view name) {
@@ -77,6 +78,10 @@ FaultKind FaultPlan::Next(std::string_view target) {
         silenced_ = true;
         return FaultKind::kSilence;
       }
+      if (recipe.kind == FaultKind::kPowerLost) {
+        powerLost_ = true;
+        return FaultKind::kSilence;
+      }
       if (recipe.kind == FaultKind::kSilence) silenced_ = true;
       return recipe.kind;
     }
@@ -88,6 +93,7 @@ void FaultPlan::Clear() {
   specs_.clear();
   silenced_ = false;
   unplugged_ = false;
+  powerLost_ = false;
 }
 
 std::vector<std::uint8_t> GarbageBytes(std::size_t count) {

@@ -3,7 +3,7 @@
 //
 // A fault is written KIND:TARGET[@N][+]:
 //   KIND    nak | noack | badsum | corrupt | garbage | silence | refuse | abort
-//           | unplug
+//           | unplug | power
 //   TARGET  a boot-loader command (sync, password, version, baud, erase,
 //           mass-erase, offset, rx, tx, loadpc), a WinCE data frame (frame)
 //           or a text command number (2001, or written as A.2001)
@@ -32,6 +32,7 @@ enum class FaultKind : std::uint8_t {
   kRefuse,   ///< a text command answered with a "?" line
   kAbort,    ///< the instrument gives up with reply 2 (Basic-Loader)
   kUnplug,   ///< the port itself goes away (a USB adapter pulled): silence, and the line is closed
+  kPowerLost,  ///< the power fails before the command is carried out; the instrument starts again when it returns
 };
 
 struct FaultSpec {
@@ -59,6 +60,10 @@ class FaultPlan {
   std::uint32_t Fired() const { return fired_; }
   /// True once after an unplug fault has fired.
   bool TakeUnplug() { return std::exchange(unplugged_, false); }
+  /// True once after a power-loss fault has fired (returned as kSilence to
+  /// the handler, which then does nothing; the instrument's owner switches
+  /// it off and on).
+  bool TakePowerLoss() { return std::exchange(powerLost_, false); }
   /// The faults are over: no rule fires any more and the silence ends.
   void Clear();
 
@@ -67,6 +72,7 @@ class FaultPlan {
   std::map<std::string, std::uint32_t, std::less<>> counts_;
   bool silenced_ = false;
   bool unplugged_ = false;
+  bool powerLost_ = false;
   std::uint32_t fired_ = 0;
 };
 

@@ -162,6 +162,7 @@ void Instrument::LoadPc(int component, std::uint32_t address) {
 }
 
 void Instrument::ApplySwitch() {
+  if (faults_.TakePowerLoss()) return PowerCycle(false);
   const Switch what = pending_;
   pending_ = Switch::kNone;
   if (what == Switch::kBootLoader) return StartBootLoader(pendingComponent_);

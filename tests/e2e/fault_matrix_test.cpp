@@ -9,7 +9,8 @@
 //
 // With FAULT_MATRIX_REPORT set, each cell appends a line to that file:
 // family, fault, outcome, seconds to the end of the first run, the last
-// message of the first run (scripts/reliability makes docs/reliability.md).
+// message of the first run, and the user's action with the second run
+// (scripts/reliability makes docs/reliability.md).
 #include <gtest/gtest.h>
 #include <termios.h>
 #include <fcntl.h>
@@ -35,10 +36,20 @@ namespace {
 
 const bool kFastClock = ::setenv("UPDATER_TIME_SCALE", "20", 1) == 0;
 
-enum Fault { kNakOnce, kNakPastRetries, kBadChecksum, kCorruptReadBack, kGarbage, kSilence, kPortLost, kFaults };
+enum Fault {
+  kNakOnce,
+  kNakPastRetries,
+  kBadChecksum,
+  kCorruptReadBack,
+  kGarbage,
+  kSilence,
+  kPortLost,
+  kPowerLost,  ///< the instrument's power fails in the data phase and returns at once
+  kFaults
+};
 
-constexpr std::array<const char*, kFaults> kFaultNames{"NakOnce",  "NakPastRetries", "BadChecksum", "CorruptReadBack",
-                                                      "Garbage",  "Silence",        "PortLost"};
+constexpr std::array<const char*, kFaults> kFaultNames{"NakOnce", "NakPastRetries", "BadChecksum", "CorruptReadBack",
+                                                      "Garbage", "Silence",        "PortLost",    "PowerLost"};
 
 // How an independent tool (srec_cat) reads a firmware file, or null for a
 // file the instrument keeps as it is.
@@ -70,29 +81,29 @@ struct Family {
 const Family kFamilies[] = {
     {"classic", "msp430-classic", {"MC1.TXT", "-ti-txt"}, "\"firmware_version\": \"1.20\"", "A.1000", "power-cycle boot-key", "Programming was aborted.",
      {{{"nak:rx@3"}, {"nak:rx@3+"}, {"badsum:tx@2"}, {"corrupt:tx@2"}, {"garbage:rx@5"}, {"silence:rx@5"},
-       {"unplug:rx@5"}}}},
+       {"unplug:rx@5"}, {"power:rx@5"}}}},
     {"5xx", "msp430-5xx", {"MF5.TXT", "-ti-txt"}, "\"firmware_version\": \"2.10\"", "A.1000", "power-cycle boot-key", "Programming was aborted.",
      {{{"nak:rx@3"}, {"nak:rx@3+"}, {"badsum:tx@2"}, {"corrupt:tx@2"}, {"garbage:rx@5"}, {"silence:rx@5"},
-       {"unplug:rx@5"}}}},
+       {"unplug:rx@5"}, {"power:rx@5"}}}},
     {"emf", "emf", {"EMF1.BIN", nullptr}, "\"firmware_version\": \"1.10\"", "r", "power-cycle", "Programming was aborted.",
      {{{"nak:xmodem@3"}, {"nak:xmodem@3+"}, {"corrupt:crc-reply"}, {"corrupt:xmodem@2"}, {"garbage:xmodem@5"},
-       {"silence:xmodem@5"}, {"unplug:xmodem@5"}}}},
+       {"silence:xmodem@5"}, {"unplug:xmodem@5"}, {"power:xmodem@5"}}}},
     // The Basic-Loader's replies carry no checksum and it reads nothing back.
     {"basic-loader", "basic-loader", {"L3_TermH.A37", "-motorola"}, "\"second_version\": \"1.30\"", "A.1220", "power-cycle", "Programming abort !|No answer from the Basic-Loader",
      {{{"nak:record@40"}, {"nak:record@40+"}, {}, {}, {"garbage:record@40"}, {"silence:record@40"},
-       {"unplug:record@40"}}},
+       {"unplug:record@40"}, {"power:record@40"}}},
      "after a broken download the terminal reports no version, and the run then takes it for an MSP430 "
      "second component instead of entering its Basic-Loader"},
     // WinCE frames carry a checksum the instrument checks; nothing is read back.
     {"wince", "wince", {"WINCEAPP.EXE,HELPER.DLL,TARVOSTARTUP.EXE,SETTINGS.DAT", nullptr}, "\"firmware_version\": \"4.20\"", "A.1000", "power-cycle", "Programming was aborted.",
      {{{"nak:frame@2"}, {"nak:frame@2+"}, {"corrupt:frame@2"}, {}, {"garbage:frame@3"}, {"silence:frame@3"},
-       {"unplug:frame@3"}}}},
+       {"unplug:frame@3"}, {"power:frame@3"}}}},
     {"m16", "m16", {"M16FW.MOT", "-motorola"}, "\"firmware_version\": \"1.10\"", "A.1000", "power-cycle boot-key", "Programming was aborted.",
      {{{"nak:write@5"}, {"nak:write@5+"}, {"badsum:write@5"}, {"corrupt:read@2"}, {"garbage:write@5"},
-       {"silence:write@5"}, {"unplug:write@5"}}}},
+       {"silence:write@5"}, {"unplug:write@5"}, {"power:write@5"}}}},
     {"pic32", "pic32", {"P32FW.HEX", "-intel"}, "\"firmware_version\": \"2.10\"", "A.1000", "power-cycle boot-key", "Programming was aborted.",
      {{{"nak:program@5"}, {"nak:program@5+"}, {"badsum:crc"}, {"corrupt:crc"}, {"garbage:program@5"},
-       {"silence:program@5"}, {"unplug:program@5"}}}},
+       {"silence:program@5"}, {"unplug:program@5"}, {"power:program@5"}}}},
 };
 
 // Where the first of the family's failure texts begins in `text`; npos when none is there.
@@ -165,11 +176,26 @@ std::string LastLine(const std::string& text) {
   return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
 }
 
-void Report(const Cell& cell, const char* outcome, double seconds, const std::string& message) {
+void Report(const Cell& cell, const char* outcome, double seconds, const std::string& message,
+            const std::string& secondRun = "not needed") {
   const char* path = std::getenv("FAULT_MATRIX_REPORT");
   if (path == nullptr) return;
   std::ofstream(path, std::ios::app) << cell.family->name << '\t' << kFaultNames[cell.fault] << '\t' << outcome
-                                     << '\t' << seconds << '\t' << message << '\n';
+                                     << '\t' << seconds << '\t' << message << '\t' << secondRun << '\n';
+}
+
+// The user's action and the second run, as the reliability table shows them.
+std::string SecondRun(const Family& family, bool startedAnew, double seconds) {
+  const std::string action = std::string(family.restart) == "power-cycle boot-key"
+                                 ? "off, on with PRG held"
+                                 : "off and on";
+  char took[32];
+  std::snprintf(took, sizeof took, "%.1f", seconds);
+  return action + (startedAnew ? ", program started anew" : ", OK") + ": updated in " + took + " s";
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point from) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
 // The user at the terminal. Asked the first time whether to start again, he
@@ -221,11 +247,13 @@ TEST_P(FaultMatrix, EndsRecoveredOrFailedCleanly) {
   // family's text asks for a new start of the program instead of offering to
   // start again, he starts it anew.
   const auto start = std::chrono::steady_clock::now();
+  auto acted = start;
   double seconds = 0;
   bool actedOk = false;
   const auto restart = [&] {
-    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    seconds = SecondsSince(start);
     actedOk = sim.Act("clear-faults") && sim.Act(family.restart);
+    acted = std::chrono::steady_clock::now();
   };
   Operator user(restart);
   std::istream terminal(&user);
@@ -233,8 +261,9 @@ TEST_P(FaultMatrix, EndsRecoveredOrFailedCleanly) {
   int code = testing::RunConsoleOn(port, install.Path(), out, &terminal);
   const bool failedFirst = user.Asked() || code != kExitSuccess;
   const std::string first = user.Asked() ? out.substr(0, out.find("Start the update again?")) : out;
-  if (!user.Asked()) seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!user.Asked() && code == kExitFailed) {
+  if (!user.Asked()) seconds = SecondsSince(start);
+  const bool startedAnew = !user.Asked() && code == kExitFailed;
+  if (startedAnew) {
     restart();
     std::string again;
     code = testing::RunConsoleOn(port, install.Path(), again);
@@ -247,7 +276,7 @@ TEST_P(FaultMatrix, EndsRecoveredOrFailedCleanly) {
   if (failedFirst && family.stuck != nullptr) {
     EXPECT_NE(code, kExitSuccess) << "the second run succeeds now: update the table\n" << out;
     EXPECT_NE(FindAbortText(first, family), std::string::npos) << out;
-    Report(cell, "failed cleanly, not recoverable", seconds, family.stuck);
+    Report(cell, "failed cleanly, not recoverable", seconds, family.stuck, "does not update the instrument");
     return;
   }
   // Either run's success must leave exactly the image in the instrument.
@@ -264,7 +293,8 @@ TEST_P(FaultMatrix, EndsRecoveredOrFailedCleanly) {
   ASSERT_TRUE(actedOk);
   const std::size_t abort = FindAbortText(first, family);
   EXPECT_NE(abort, std::string::npos) << out;
-  Report(cell, "failed cleanly", seconds, LastLine(first.substr(0, abort)));
+  Report(cell, "failed cleanly", seconds, LastLine(first.substr(0, abort)),
+         SecondRun(family, startedAnew, SecondsSince(acted)));
 }
 
 std::vector<Cell> Cells() {

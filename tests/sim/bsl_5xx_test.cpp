@@ -132,5 +132,17 @@ TEST(Announcement, BootLoaderAnswersTheProbeFrameWithItsText) {
   EXPECT_EQ(ParseAnnouncement("h,,h:x")->variant, 2);
 }
 
+// A power failure before a command is carried out: no answer, and the
+// instrument starts again as it does at power-on (here the firmware that the
+// flash still holds, which answers at once).
+TEST(Bsl5xxFaults, PowerLostRestartsTheInstrumentWithoutAnswering) {
+  FaultPlan faults;
+  faults.Add(*ParseFault("power:version"));
+  Bench bench(Bench::Preset("msp430-5xx", {"running=bootloader"}), std::move(faults));
+  EXPECT_EQ(bench.Exchange(Frame5xx({0x19})), Bytes{});
+  EXPECT_TRUE(bench.Device().Status().firmwareRunning);
+  EXPECT_EQ(bench.Text("A.1000\r\n"), "!\r\n");
+}
+
 }  // namespace
 }  // namespace sim::test
