@@ -78,11 +78,9 @@ const Family kFamilies[] = {
      {{{"nak:xmodem@3"}, {"nak:xmodem@3+"}, {"corrupt:crc-reply"}, {"corrupt:xmodem@2"}, {"garbage:xmodem@5"},
        {"silence:xmodem@5"}, {"unplug:xmodem@5"}}}},
     // The Basic-Loader's replies carry no checksum and it reads nothing back.
-    {"basic-loader", "basic-loader", {"L3_TermH.A37", "-motorola"}, "\"second_version\": \"1.30\"", "A.1220", "power-cycle", "Programming abort !|No answer from the Basic-Loader",
+    {"basic-loader", "basic-loader", {"L3_TermH.A37", "-motorola"}, "\"second_version\": \"1.30\"", "A.1220", "power-cycle", "Programming abort !",
      {{{"nak:record@40"}, {"nak:record@40+"}, {}, {}, {"garbage:record@40"}, {"silence:record@40"},
-       {"unplug:record@40"}}},
-     "after a broken download the terminal reports no version, and the run then takes it for an MSP430 "
-     "second component instead of entering its Basic-Loader"},
+       {"unplug:record@40"}}}},
     // WinCE frames carry a checksum the instrument checks; nothing is read back.
     {"wince", "wince", {"WINCEAPP.EXE,HELPER.DLL,TARVOSTARTUP.EXE,SETTINGS.DAT", nullptr}, "\"firmware_version\": \"4.20\"", "A.1000", "power-cycle", "Programming was aborted.",
      {{{"nak:frame@2"}, {"nak:frame@2+"}, {"corrupt:frame@2"}, {}, {"garbage:frame@3"}, {"silence:frame@3"},
