@@ -26,7 +26,7 @@ std::unique_ptr<FlashModel> MakeMemory(const ComponentConfig& component) {
 std::unique_ptr<TerminalFlash> MakeTerminal(const std::optional<TerminalConfig>& terminal) {
   if (!terminal) return nullptr;
   auto flash = std::make_unique<TerminalFlash>();
-  flash->Load(BuildTerminalImage(terminal->firmware));
+  if (!terminal->blank) flash->Load(BuildTerminalImage(terminal->firmware));
   return flash;
 }
 

@@ -264,7 +264,7 @@ std::string SetEmfBootLoaderVersion(InstrumentConfig& c, std::string_view v) {
   return "";
 }
 
-constexpr std::array<Key, 37> kKeys{{
+constexpr std::array<Key, 38> kKeys{{
   {"part", "processor of the instrument: f149, f449, f1611, f2618, f5438, m16, pic32",
    [](InstrumentConfig& c, std::string_view v) { return SetPart(c.main, v); }},
   {"version", "firmware version in the instrument's flash at power-on",
@@ -347,6 +347,9 @@ constexpr std::array<Key, 37> kKeys{{
    [](InstrumentConfig& c, std::string_view v) { return SetTerminal(c, v, &SetLoaderVersion); }},
   {"terminal_version", "terminal: firmware version in its flash at power-on",
    [](InstrumentConfig& c, std::string_view v) { return SetTerminal(c, v, &SetTerminalVersion); }},
+  {"terminal_blank", "terminal: 1: its flash holds no firmware at power-on (a download broke)",
+   [](InstrumentConfig& c, std::string_view v) {
+     return SetTerminal(c, v, [](TerminalConfig& t, std::string_view b) { return SetBool(t.blank, b); }); }},
   {"end_bytes", "terminal: 1: the loader ends with the bytes A1 48 20 14 instead of a line",
    [](InstrumentConfig& c, std::string_view v) {
      return SetTerminal(c, v, [](TerminalConfig& t, std::string_view b) { return SetBool(t.endBytes, b); }); }},

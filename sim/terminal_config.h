@@ -14,6 +14,7 @@ inline constexpr int kTerminalComponent = 2;
 
 struct TerminalConfig {
   TerminalImageSpec firmware;        ///< what the terminal's flash holds at power-on
+  bool blank = false;                ///< the flash holds no firmware at power-on (a download broke)
   std::string reply208 = "0";        ///< text of reply 208; "0" is a terminal for L3_TermH.A37, else L3_TermL.A37
   std::string loaderVersion = "1.02";  ///< "1.01" or "1.02": which texts the loader sends
   bool endBytes = false;             ///< the loader ends with the bytes A1 48 20 14 instead of a text line

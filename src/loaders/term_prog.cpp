@@ -1,5 +1,7 @@
 #include "loaders/term_prog.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -112,6 +114,15 @@ void TermProg::Prepare() {
 // --- the download -------------------------------------------------------------------
 
 const char* TermProg::FileFor(char reply208Byte) { return reply208Byte == '0' ? kFileH : kFileL; }
+
+bool TermProg::IsTerminalFile(std::string_view name) {
+  const auto sameLetters = [name](std::string_view file) {
+    return std::ranges::equal(name, file, [](unsigned char a, unsigned char b) {
+      return std::toupper(a) == std::toupper(b);
+    });
+  };
+  return sameLetters(kFileH) || sameLetters(kFileL);
+}
 
 TiTxtResult TermProg::ReadFirmware(const std::string& path, std::vector<std::uint8_t>& bytes) {
   const TiTxtError error = ReadFileBytes(path, kFileBytes, bytes);
@@ -250,8 +261,9 @@ void TermProg::Silent() {
   core::FixedText<16> seconds;
   seconds.Format("%ld", static_cast<long>(kSilenceMs / 1000));
   ctx_.output.Log(core::ReplaceAll(ctx_.output.Pick(basic::kSilent), "SECONDS", seconds.c_str()));
-  ClearProgress();
-  if (ctx_.downloadEnded) ctx_.downloadEnded(false);
+  // Nobody knows what the terminal took: it needs the whole file again, after
+  // the power cycle and new start that the abort text asks for.
+  Abort();
 }
 
 void TermProg::ShowBox(std::string_view text) {

@@ -14,14 +14,14 @@
 // the port's writer thread in pieces of 2000 bytes, unchanged. Each piece's
 // step queues the next one before it writes, so the line never runs dry; a
 // piece that the busy writer refuses is tried again after a short timer, never
-// in a spin. A short write, a port that is gone, a defective record or the
-// instrument's reply 2 abort the download; a file that is missing, empty,
+// in a spin. A short write, a port that is gone, a defective record, the
+// instrument's reply 2 or kSilenceMs in which the instrument sent nothing and
+// no piece was taken abort the download; a file that is missing, empty,
 // larger than the download takes or not a whole S-record file is refused
 // before anything is sent (the workflow has checked it before the instrument
 // was asked to erase, so this only meets a file changed since).
 //
-// The end of the download (success, abort, refused file, or kSilenceMs in
-// which the instrument sent nothing and no piece was taken) is told to the
+// The end of the download (success, abort or refused file) is told to the
 // front end through LoaderContext::downloadEnded; the window goes on
 // listening, the console ends its run.
 //
@@ -67,6 +67,10 @@ class TermProg final : public BackgroundLoader {
   /// The two files a terminal can take, by the first character of the
   /// instrument's reply 208 ("0": the first).
   static const char* FileFor(char reply208Byte);
+  /// `name` (a configured second-component file, in any letter case) is one
+  /// of those two files: that component is a terminal, updated through its
+  /// Basic-Loader.
+  static bool IsTerminalFile(std::string_view name);
   /// The S-record file at `path` as the download sends it: within
   /// kFileBytes, every record well formed with its checksum, and closed by
   /// its end record.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,50 @@ TEST_P(BasicLoaderAbort, EndsWithTheAbortTextAndExitOne) {
 INSTANTIATE_TEST_SUITE_P(Faults, BasicLoaderAbort,
                          ::testing::Values(Abort{"DefectiveRecord", "nak:record@40", true},
                                            Abort{"ReplyTwo", "abort:record@40", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Break {
+  const char* name;
+  const char* fault;
+};
+
+class BasicLoaderWayBack : public ::testing::TestWithParam<Break> {};
+
+// A broken download leaves the terminal without a firmware. The first run
+// tells the user to disconnect the instrument and to start the program again;
+// after he has switched it off and on, the instrument reports no terminal
+// version, and the next start gives the terminal's Basic-Loader the file.
+TEST_P(BasicLoaderWayBack, NextStartAfterAPowerCycleUpdatesTheTerminal) {
+  if (std::system("srec_cat -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+  ASSERT_TRUE(kFastClock);
+  testing::ConsoleSimRun run;
+  std::filesystem::copy(std::string(EXAMPLES_DIR) + "/basic-loader", run.install.Path(),
+                        std::filesystem::copy_options::recursive);
+  updater::testing::Simulator sim(run.dump.Path(), {}, {GetParam().fault}, "basic-loader");
+  ASSERT_FALSE(sim.Pty().empty());
+
+  std::string first;
+  EXPECT_EQ(testing::RunConsoleOn(sim.Pty(), run.install.Path(), first), kExitFailed) << first;
+  EXPECT_NE(first.find("Programming abort !"), std::string::npos) << first;
+  EXPECT_NE(first.find("Disconnect the Meter T3 from power supply unit and COM"), std::string::npos) << first;
+  EXPECT_NE(first.find("start the program for a new download"), std::string::npos) << first;
+
+  ASSERT_TRUE(sim.Act("clear-faults"));
+  ASSERT_TRUE(sim.Act("power-cycle"));
+  run.code = testing::RunConsoleOn(sim.Pty(), run.install.Path(), run.out);
+  sim.Stop();
+  run.state = run.dump.Read("state.json");
+  EXPECT_EQ(run.code, kExitSuccess) << run.out;
+  EXPECT_NE(run.out.find("Version: 2.00\n"), std::string::npos) << "the terminal reported a version\n" << run.out;
+  const std::string flash = run.dump.Read("flash.bin");
+  ASSERT_EQ(flash.size(), 0x100000u);
+  EXPECT_TRUE(flash == ExpectedFlash(run)) << "flash.bin differs from L3_TermH.A37";
+  EXPECT_NE(run.state.find("\"second_version\": \"1.30\""), std::string::npos) << run.state;
+}
+
+INSTANTIATE_TEST_SUITE_P(Breaks, BasicLoaderWayBack,
+                         ::testing::Values(Break{"DefectiveRecord", "nak:record@40"},
+                                           Break{"LoaderFallsSilent", "silence:record@40"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 
+#include "loaders/term_prog.h"
 #include "run_fixture.h"
 
 namespace updater {
@@ -207,24 +208,37 @@ TEST_F(RunTest, WinCEInstrumentLeavesOutTheStartupProgramItAlreadyHas) {
 
 struct SecondCase {
   const char* name;
-  const char* instrument;
+  const char* file;        // ProgFile3: a sensor's TI-TXT or a terminal's S-records
+  const char* instrument;  // the answer to A.2001
   bool ownUpdate;  // the instrument updates its sensor itself ("A.2005")
+  /// For a terminal: reply 208, and the file its Basic-Loader then gets.
+  const char* reply208 = nullptr;
+  const char* terminalFile = nullptr;
 };
 
 class SecondComponentTest : public RunTest, public ::testing::WithParamInterface<SecondCase> {};
 
 TEST_P(SecondComponentTest, NewerSensorSoftwareIsUpdated) {
+  const SecondCase& c = GetParam();
+  const bool terminal = c.reply208 != nullptr;
   ProfileSpec profile;
-  profile.progFile3 = "SENSOR.TXT";
-  profile.swKenn3 = "@F000\\r\\n";
+  if (terminal) {
+    // An instrument with a terminal has S-record firmware (FileType 0).
+    profile.progFile2 = "MULTI.MOT";
+    profile.swKenn2 = "S00F0000";
+  }
+  profile.progFile3 = c.file;
+  profile.swKenn3 = terminal ? "S00F0000" : "@F000\\r\\n";
   Install(profile);
-  run_.dir.Write("SENSOR.TXT", testing::TiTxtImage("3.10"));
+  if (terminal) run_.dir.Write("MULTI.MOT", testing::SRecordImage("1.20"));
+  run_.dir.Write(c.file, terminal ? testing::SRecordImage("3.10") : testing::TiTxtImage("3.10"));
   FirmwareScript script;
-  script.version = GetParam().instrument;
+  script.version = c.instrument;
+  if (terminal) script.extra = {{"A.2005", std::string("I.208#") + c.reply208 + "\r\n"}};
   run_.Answer(script);
   run_.Start();
   run_.PressOk();
-  if (GetParam().ownUpdate) {
+  if (c.ownUpdate) {
     ASSERT_TRUE(run_.RunUntil([&] { return run_.Received(0, "A.2005"); }));
     EXPECT_EQ(run_.view.panels[2], "19200");
     EXPECT_EQ(run_.view.panels[3], "Version 3.10");
@@ -238,12 +252,27 @@ TEST_P(SecondComponentTest, NewerSensorSoftwareIsUpdated) {
     EXPECT_TRUE(call.syncFirst);
     EXPECT_TRUE(call.queryFirst);
   }
+  if (!terminal) return;
+  // Reply 208 chooses the file; its check passes, so A.1220 lets the
+  // Basic-Loader erase, and its acknowledgement starts the download.
+  ASSERT_TRUE(run_.RunUntil([&] { return run_.loaders.basicLoaders == 1; }));
+  EXPECT_TRUE(run_.Received(0, "A.1220"));
+  EXPECT_EQ(loaders::TermProg::FileFor(run_.form->Record().Reply208Byte), std::string(c.terminalFile));
+  EXPECT_TRUE(run_.loaders.programs.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, SecondComponentTest,
-                         ::testing::Values(SecondCase{"OwnUpdate", "1.20,3.00", true},
-                                           SecondCase{"BootLoader", "1.20,0.10", false}),
-                         [](const ::testing::TestParamInfo<SecondCase>& info) { return info.param.name; });
+// A terminal whose download broke comes up without a firmware and the
+// instrument reports nothing after ",": it still goes to its Basic-Loader,
+// never to the MSP430 boot loader, which cannot take S-records.
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SecondComponentTest,
+    ::testing::Values(SecondCase{"OwnUpdate", "SENSOR.TXT", "1.20,3.00", true},
+                      SecondCase{"BootLoader", "SENSOR.TXT", "1.20,0.10", false},
+                      SecondCase{"TerminalUpdate", "L3_TermH.A37", "1.20,1.20", true, "0", "L3_TermH.A37"},
+                      SecondCase{"TerminalWithoutFirmware", "L3_TermH.A37", "1.20", true, "0", "L3_TermH.A37"},
+                      SecondCase{"TerminalWithoutVersionAfterComma", "l3_terml.a37", "1.20,", true, "1",
+                                 "L3_TermL.A37"}),
+    [](const ::testing::TestParamInfo<SecondCase>& info) { return info.param.name; });
 
 TEST_F(RunTest, Replies208And31AfterARefusal) {
   FirmwareScript script;

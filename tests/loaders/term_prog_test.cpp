@@ -400,12 +400,18 @@ class TermProgSilenceTest : public TermProgTest {
   TermProgSilenceTest() : TermProgTest(FastClock()) {}
 };
 
-TEST_F(TermProgSilenceTest, SixtySecondsWithoutAWordEndTheRunAsFailed) {
+// The user is told what to do, and a loader that speaks up later gets nothing.
+TEST_F(TermProgSilenceTest, SixtySecondsWithoutAWordAbortTheDownload) {
+  WriteFile("L3_TermL.A37", FileOf(8000, 'A'));
   Start();
   ASSERT_TRUE(RunUntil([&] { return !services_.downloadEnds.empty(); }, TermProg::kSilenceMs * 2));
   EXPECT_EQ(services_.downloadEnds, std::vector<bool>{false});
-  EXPECT_EQ(services_.view.log,
-            std::vector<std::string>{"No answer from the Basic-Loader for 60 s."});
+  ASSERT_EQ(services_.view.log.size(), 2u);
+  EXPECT_EQ(services_.view.log[0], "No answer from the Basic-Loader for 60 s.");
+  EXPECT_EQ(services_.view.log[1].rfind("Programming abort !\r\n", 0), 0u) << services_.view.log[1];
+  EXPECT_TRUE(download_->Stopped());
+  Arrive("Waiting for S-Record !\r\n");
+  EXPECT_EQ(download_->SendPosition(), 0u);
 }
 
 TEST_F(TermProgSilenceTest, ArrivalsAndTakenPiecesKeepTheDownloadAlive) {

@@ -177,6 +177,9 @@ class TWorkflow final : public RunWorkflow {
   // workflow_preflight.cpp
   /// Event 10024 lets the instrument update its second component itself.
   bool SecondBySelfUpdate() const;
+  /// Event 10024 starts a terminal that reported no version (or one below
+  /// the own-update limit) on its Basic-Loader download, as for a newer one.
+  bool SecondByBasicLoader() const;
   /// Event 10024 programs the second component with the classic boot loader.
   bool SecondByBootLoader() const;
   /// Every file this run will send from its programming start on.

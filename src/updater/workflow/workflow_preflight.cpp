@@ -63,9 +63,24 @@ bool TWorkflow::SecondBySelfUpdate() const {
   return SecondIsNewer(record, force_) && record.SecondVersion > kSecondNeedsOwnUpdate;
 }
 
+// A terminal whose download broke comes up without a firmware: the
+// instrument then reports nothing after "," (second version 0), which is
+// below the own-update limit and would send the terminal's file to the MSP430
+// boot loader. That file is S-records for the terminal's Basic-Loader, which
+// no MSP430 boot loader takes: the instrument is asked for its terminal
+// (A.2005, reply 208) as for a newer terminal version, and reply 208 chooses
+// the file.
+bool TWorkflow::SecondByBasicLoader() const {
+  const DeviceRecord& record = form_.Record();
+  return !SecondBySelfUpdate() &&
+         loaders::TermProg::IsTerminalFile(record.SecondComponentFile.view()) &&
+         SecondIsNewer(record, force_);
+}
+
 bool TWorkflow::SecondByBootLoader() const {
   const DeviceRecord& record = form_.Record();
-  return !SecondBySelfUpdate() && !reply262Seen_ && !BootLoaderSeen() && !invalidVersion_ &&
+  return !SecondBySelfUpdate() && !SecondByBasicLoader() && !reply262Seen_ &&
+         !BootLoaderSeen() && !invalidVersion_ &&
          record.SecondVersion < record.SecondOfferedVersion &&
          record.SecondComponentFile.size() >= kMinSecondFileName;
 }

@@ -253,7 +253,7 @@ void TWorkflow::RetryBsl() {
 
 void TWorkflow::SecondComponent() {
   const DeviceRecord& record = Record();
-  if (SecondBySelfUpdate()) {
+  if (SecondBySelfUpdate() || SecondByBasicLoader()) {
     StartSecondComponent();
   } else if (SecondByBootLoader()) {
     ProgramSecondComponent();
