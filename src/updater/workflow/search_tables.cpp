@@ -1,6 +1,7 @@
 #include "updater/workflow/search_tables.h"
 
 #include "serial/v24_types.h"
+#include "updater/device_profiles.h"
 
 namespace updater {
 namespace {
@@ -12,6 +13,10 @@ constexpr BootProbe kBootProbe[5] = {
     {"\r\n", 2},
     {"\x85\x01\x00\x1A", 4},
 };
+
+// The EMF boot loader knows no probe frame; it answers its version query. The
+// line end in front closes whatever the other rates left in its line buffer.
+constexpr BootProbe kEmfProbe{"\r\nA.2051\r\n", 10};
 
 }  // namespace
 
@@ -25,6 +30,7 @@ std::string BaudName(std::int32_t baudCode) {
 }
 
 BootProbe FirstProbeOf(std::int32_t fileType) {
+  if (fileType == FT_BIN) return kEmfProbe;
   return fileType >= 0 && fileType <= 4 ? kBootProbe[fileType] : BootProbe{"", 0};
 }
 

@@ -73,18 +73,23 @@ void TWorkflow::TryBaudRate() {
 void TWorkflow::SendBootProbe() {
   form_.Parser().Clear();
   // The probe must reach the boot loader at its own line settings (one stop
-  // bit; the MSP430 loader also even parity at 9600 bit/s). Only the line is
-  // switched: the parameter set keeps the firmware's settings, which the next
-  // search needs again.
+  // bit; the MSP430 loader also even parity at 9600 bit/s; the EMF boot loader
+  // that starts by itself 9600 8N2). Only the line is switched: the parameter
+  // set keeps the firmware's settings, which the next search needs again.
   serial::ParitaetTag parity = FirmwareLine().Paritaet;
   serial::BaudTag probeRate = serial::B_38400;
+  serial::StopBitTag stopBits = serial::S_1;
   if (FileType() == FT_TXT) {
     parity = serial::Even;
     probeRate = serial::B__9600;
+  } else if (FileType() == FT_BIN) {
+    parity = serial::NoParity;
+    probeRate = serial::B__9600;
+    stopBits = serial::S_2;
   }
   View().SetStatusPanel(2, "BL-Baud");
   form_.Parser().Clear();
-  SetLineOfAll(probeRate, serial::S_1, parity);
+  SetLineOfAll(probeRate, stopBits, parity);
   form_.Wait().DelayTime(200, false);
   StopWatchdog();
   if (FileType() == FT_TXT && !hintShown_) ShowBootLoaderHint();
