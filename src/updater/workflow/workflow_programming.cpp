@@ -45,7 +45,7 @@ bool TWorkflow::HandleProgramming(std::int32_t code, const Event& event) {
     case RP_BOOT_LOADER_VERSION:
       // The EMF boot loader's version answers the search's probe; a running
       // EMF loader takes its own replies before they come here.
-      if (probeState_ < 3 || FileType() != FT_BIN) return false;
+      if (probeState_ < 3 || ProbeFileType() != FT_BIN) return false;
       StopWatchdog();
       probeState_ = 0;
       ProgrammingMenu(0, true);

@@ -82,7 +82,7 @@ void TWorkflow::SendBootProbe() {
   if (FileType() == FT_TXT) {
     parity = serial::Even;
     probeRate = serial::B__9600;
-  } else if (FileType() == FT_BIN) {
+  } else if (ProbeFileType() == FT_BIN) {
     parity = serial::NoParity;
     probeRate = serial::B__9600;
     stopBits = serial::S_2;
@@ -94,9 +94,21 @@ void TWorkflow::SendBootProbe() {
   StopWatchdog();
   if (FileType() == FT_TXT && !hintShown_) ShowBootLoaderHint();
   watchdogSlot_ = form_.Timers().TimerStart(kWatchdogMs);
-  const BootProbe probe = FirstProbeOf(FileType());
+  const BootProbe probe = FirstProbeOf(ProbeFileType());
   if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);
   probeState_ = 3;
+}
+
+// The start-up FileType takes a .BIN main file for .mot until an
+// identification has read the instrument's own profile; an installation whose
+// first instrument type is programmed with a .BIN image waits for the EMF
+// boot loader.
+std::int32_t TWorkflow::ProbeFileType() {
+  const std::vector<DeviceProfile>& table = Profiles().Table;
+  if (FileType() == FT_MOT && !table.empty() && table[0].ProgFile2.view().find(".BIN") != std::string_view::npos) {
+    return FT_BIN;
+  }
+  return FileType();
 }
 
 serial::V24ParameterTag TWorkflow::FirmwareLine() {
@@ -122,7 +134,7 @@ void TWorkflow::ShowBootLoaderHint() {
 void TWorkflow::WatchdogExpired() {
   if (awaitingReport_) return ReportOverdue();
   if (probeState_ == 3) {
-    const BootProbe probe = SecondProbeOf(FileType());
+    const BootProbe probe = SecondProbeOf(ProbeFileType());
     if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);
     probeState_ = 4;
     return;
