@@ -106,7 +106,7 @@ TEST_P(AfterAFailedDataPhase, TheNextProgramStartUpdatesTheInstrument) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Msp430, AfterAFailedDataPhase,
+    Families, AfterAFailedDataPhase,
     ::testing::Values(Broken{"Classic", "msp430-classic", "nak:rx@3+", "power-cycle boot-key", "MC1.TXT",
                              "\"firmware_version\": \"1.20\""},
                       Broken{"Bsl5xx", "msp430-5xx", "nak:rx@3+", "power-cycle boot-key", "MF5.TXT",

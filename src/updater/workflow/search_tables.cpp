@@ -14,9 +14,12 @@ constexpr BootProbe kBootProbe[5] = {
     {"\x85\x01\x00\x1A", 4},
 };
 
-// The EMF boot loader knows no probe frame; it answers its version query. The
-// line end in front closes whatever the other rates left in its line buffer.
-constexpr BootProbe kEmfProbe{"\r\nA.2051\r\n", 10};
+// The EMF boot loader knows no probe frame; it answers its version query. EOT
+// in front ends a transfer that a broken-off run left it in (it takes EOT at a
+// block's start, and the search's bytes have long been refused); in its
+// command mode the line end closes EOT and whatever the other rates left in
+// its line buffer into a line it answers "?".
+constexpr BootProbe kEmfProbe{"\x04\r\nA.2051\r\n", 11};
 
 }  // namespace
 

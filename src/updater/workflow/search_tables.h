@@ -25,8 +25,8 @@ struct BootProbe {
 /// FileType + 3). FileTypes 2 to 4 have no second entry of their own: their
 /// first probe is repeated, giving a slow boot loader a second chance. .BIN
 /// images (FileType 4) go to the EMF boot loader, which is asked for its
-/// version ("A.2051", after a line end). A FileType outside 0..4 gets an
-/// empty probe.
+/// version ("A.2051", after EOT and a line end). A FileType outside 0..4
+/// gets an empty probe.
 BootProbe FirstProbeOf(std::int32_t fileType);
 BootProbe SecondProbeOf(std::int32_t fileType);
 
