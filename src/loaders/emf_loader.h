@@ -12,14 +12,21 @@
 // reads the boot loader's version ("A.2051", reply 251, shown behind the
 // software version), sends the image block by block, asks for the CRC the
 // boot loader computed (reply 1205) and, when it equals the image's, tells the
-// boot loader to run the new firmware.
+// boot loader to run the new firmware. An instrument already waiting in its
+// boot loader (DeviceRecord flag A) is asked for the version directly.
+//
+// When a data phase cannot end well but the boot loader still answers (a
+// block refused 10 times in a row, a block or the end of transmission
+// unanswered twice, a different or unreadable CRC, no CRC reply), the loader
+// ends what is left of the transfer with EOT, asks for the version again and
+// sends the whole image anew, up to kDataPhaseRetries times.
 //
 // Results: 1 when the boot loader reported the image's CRC and was told to
-// run it; 0 after the error message was shown: no data for 10000 ms in any
-// phase, a block (or the end of transmission) refused 10 times in a row, a
-// different or unreadable CRC, a reply 1205 before the transfer ended, or a
-// line that took no more bytes. Main thread only; Program drives the event
-// queue and the message loop itself until the conversation has ended.
+// run it; 0 after the error message was shown: no answer for 10000 ms outside
+// the transfer, the data phase failed once more than it may be retried, a
+// reply 1205 before the transfer ended, or a line that took no more bytes.
+// Main thread only; Program drives the event queue and the message loop
+// itself until the conversation has ended.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -38,6 +45,8 @@ class T_EMFLoader final : public ProgrammingLoader {
  public:
   /// Room for the file, its padding and its trailer.
   static constexpr std::size_t kImageBytes = 1500000;
+  /// Data phases run again in place after the first one failed.
+  static constexpr int kDataPhaseRetries = 2;
 
   /// The image of the .BIN file at `path`: not empty, and padded and closed
   /// by its trailer within kImageBytes.
@@ -62,13 +71,16 @@ class T_EMFLoader final : public ProgrammingLoader {
   void ReplyLine();
   void EnterBootLoader();
   void Silence();
+  void AskWaitingBootLoader();
   void FallBackToInstrumentEntry();
   void Version(const char* text);
 
   // Transfer and check.
+  void BeginDataPhase();
   void TransferData();
   void Perform(xmodem::XmodemSender::Step step);
   void CheckCrc(const char* text);
+  void RetryDataPhase();
 
   LoaderContext ctx_;
   EmfSession session_;
@@ -79,6 +91,8 @@ class T_EMFLoader final : public ProgrammingLoader {
   bool firmwareAnswered_ = false;  ///< the firmware acknowledged the opening command
   bool askedWaitingBootLoader_ = false;  ///< the boot loader was asked directly
   bool crcAsked_ = false;       ///< the end of transmission was acknowledged and "c" sent
+  bool resyncing_ = false;      ///< a failed data phase was ended; the version is asked again
+  int retries_ = 0;             ///< data phases run again in this run
   FileErrorText refusal_;       ///< why the file was refused
   xmodem::PaddedImage image_;
   std::optional<xmodem::XmodemSender> sender_;

@@ -10,19 +10,49 @@ XmodemSender::Step XmodemSender::OnAnswer(std::uint8_t byte) {
   }
   switch (byte) {
     case kAck:
+      silences_ = 0;
       return OnAck();
     case kNak:
+      silences_ = 0;
       return Refused();
     case kCrcRequest:
-      // Only a receiver still waiting for the first block asks with "C".
-      return phase_ == Phase::Blocks && current_ == 1 ? Refused() : Step::Nothing;
+      return AskedAgain();
     default:
       return Step::Nothing;
   }
 }
 
+XmodemSender::Step XmodemSender::OnSilence() {
+  switch (phase_) {
+    case Phase::Waiting:
+      // The receiver never asked for the first block: it is not receiving.
+      phase_ = Phase::Finished;
+      return Step::GiveUp;
+    case Phase::Finished:
+      return Step::Nothing;
+    default:
+      if (++silences_ > kMaxSilentResends) {
+        phase_ = Phase::Finished;
+        return Step::GiveUp;
+      }
+      return phase_ == Phase::Eot ? Step::SendEot : Step::SendBlock;
+  }
+}
+
+// The receiver repeats "C" every few seconds until block 1 has arrived, so
+// one "C" can cross block 1 on the line, and its ACK follows. Sending block 1
+// again for it would be acknowledged a second time and put the sender one
+// block ahead of the receiver. Only a second "C" says that block 1 was lost.
+XmodemSender::Step XmodemSender::AskedAgain() {
+  if (phase_ != Phase::Blocks || current_ != 1) return Step::Nothing;
+  if (++requests_ < kRequestsForBlock1) return Step::Nothing;
+  requests_ = 0;
+  return Refused();
+}
+
 XmodemSender::Step XmodemSender::OnAck() {
   refusals_ = 0;
+  requests_ = 0;
   switch (phase_) {
     case Phase::Blocks:
       if (current_ >= image_.blockCount) {

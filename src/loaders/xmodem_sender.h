@@ -5,10 +5,14 @@
 //
 // The receiver starts the transfer with "C". Each ACK moves to the next block,
 // after the last block to the end of transmission (EOT), and the ACK of the
-// EOT ends the transfer. A NAK asks for the same block (or the EOT) again; a
-// "C" before the first block was accepted does the same (the receiver missed
-// it). A block that is refused kMaxRefusals times in a row ends the transfer:
+// EOT ends the transfer. A NAK asks for the same block (or the EOT) again. Once
+// block 1 went out, a "C" is the receiver's repeated request crossing it on the
+// line: only a second one, before block 1 is acknowledged, asks for block 1
+// again. A block that is refused kMaxRefusals times in a row ends the transfer:
 // a receiver that never accepts it would otherwise keep the line busy for ever.
+// When the receiver stays silent, the block (or the EOT) goes out once more
+// (its ACK may have been lost: the receiver drops a repeated block and
+// acknowledges it); silence again ends the transfer.
 //
 // Pure; any thread. The image must outlive the sender.
 #include <cstdint>
@@ -20,6 +24,10 @@ namespace loaders::xmodem {
 class XmodemSender {
  public:
   static constexpr int kMaxRefusals = 10;
+  /// Times the current block goes out again when the receiver stays silent.
+  static constexpr int kMaxSilentResends = 1;
+  /// "C"s after block 1 went out that ask for it again.
+  static constexpr int kRequestsForBlock1 = 2;
 
   enum class Step {
     Nothing,        ///< the answer asks for nothing
@@ -27,13 +35,15 @@ class XmodemSender {
     SendNextBlock,  ///< the next block, now current
     SendEot,        ///< (again) the end of transmission
     Done,           ///< the receiver has acknowledged the end of transmission
-    GiveUp,         ///< refused kMaxRefusals times in a row
+    GiveUp,         ///< refused kMaxRefusals times in a row, or silent
   };
 
   explicit XmodemSender(const PaddedImage& image) : image_(image), block_(BuildBlock(image, 1)) {}
 
   /// What to send for the receiver's answer `byte`.
   Step OnAnswer(std::uint8_t byte);
+  /// What to send when the receiver has not answered for its time-out.
+  Step OnSilence();
 
   const BlockFrame& Block() const { return block_; }
   /// Blocks prepared so far (the number of the current block).
@@ -44,11 +54,14 @@ class XmodemSender {
 
   Step OnAck();
   Step Refused();
+  Step AskedAgain();
 
   const PaddedImage& image_;
   BlockFrame block_;
   std::int32_t current_ = 1;
   int refusals_ = 0;
+  int silences_ = 0;  ///< time-outs in a row without an answer
+  int requests_ = 0;  ///< "C"s since block 1 went out
   Phase phase_ = Phase::Waiting;
 };
 

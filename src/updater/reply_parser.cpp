@@ -118,6 +118,8 @@ void TReplyParser::HandleLine(std::string_view line, int position) {
     lastText_ = (lastText_ + 1) % replyTexts_.size();
     replyTexts_[lastText_] = hash != 0 ? line.substr(hash) : std::string_view();
     events_.PostMessage(replyCode_, replyTexts_[lastText_].c_str());
+    // The EMF boot loader's version is how it answers the search's probe.
+    if (number == RP_BOOT_LOADER_VERSION) listener_.AnswerFrom(position);
   }
   if (dollar != 0 && reply) {
     replyCode_ = number;

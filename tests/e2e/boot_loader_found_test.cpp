@@ -1,8 +1,10 @@
 // Instruments that wait in their boot loader when the program starts: a Lab
 // instrument, a blank one, and one that a failed run left there and the user
-// switched on again with the PRG key held, as the abort text asks. The search
+// switched on again (with the PRG key held, as the abort text asks; the EMF
+// boot loader comes up by itself when the application is broken). The search
 // finds each through its boot-loader probe, and the run programs it; the
-// flash is judged by an independent reader of the firmware file.
+// flash is judged by an independent reader of the firmware file (a .BIN image
+// is kept as it is, from the start of the memory).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,9 +24,14 @@ const bool kFastClock = ::setenv("UPDATER_TIME_SCALE", "20", 1) == 0;
 void ExpectUpdated(const testing::ConsoleSimRun& run, const std::string& file, const std::string& version) {
   EXPECT_EQ(run.code, kExitSuccess) << run.out;
   EXPECT_NE(run.dump.Read("state.json").find(version), std::string::npos) << run.dump.Read("state.json");
-  EXPECT_EQ(testing::CompareWithImage(run.dump.Read("flash.bin"), run.install.Path() + "/" + file, "-ti-txt",
-                                      run.dump.Path()),
-            "");
+  const std::string path = run.install.Path() + "/" + file;
+  const std::string flash = run.dump.Read("flash.bin");
+  if (file.ends_with(".BIN")) {
+    const std::string image = testing::Slurp(path);
+    EXPECT_TRUE(!image.empty() && flash.substr(0, image.size()) == image) << "the memory does not hold " << file;
+    return;
+  }
+  EXPECT_EQ(testing::CompareWithImage(flash, path, "-ti-txt", run.dump.Path()), "");
 }
 
 bool SrecCatMissing() { return std::system("srec_cat -version >/dev/null 2>&1") != 0; }
@@ -63,13 +70,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Waiting{"BlankClassic", "msp430-classic", {"blank=1"}, false, "MC1.TXT",
                               "\"firmware_version\": \"1.20\""},
                       Waiting{"Blank5xx", "msp430-5xx", {"blank=1"}, false, "MF5.TXT",
-                              "\"firmware_version\": \"2.10\""}),
+                              "\"firmware_version\": \"2.10\""},
+                      Waiting{"BlankEmf", "emf", {"blank=1"}, false, "EMF1.BIN", "\"firmware_version\": \"1.10\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Broken {
   const char* name;
   const char* preset;
   const char* fault;  ///< ends the first run's data phase for good
+  const char* power;  ///< how the user switches the instrument on again
   const char* file;
   const char* version;
 };
@@ -90,16 +99,21 @@ TEST_P(AfterAFailedDataPhase, TheNextProgramStartUpdatesTheInstrument) {
   std::string first;
   ASSERT_EQ(testing::RunConsoleOn(sim.Pty(), run.install.Path(), first), kExitFailed) << first;
   ASSERT_NE(first.find("hold the PRG key"), std::string::npos) << first;
-  ASSERT_TRUE(sim.Act("clear-faults") && sim.Act("power-cycle boot-key"));
+  ASSERT_TRUE(sim.Act("clear-faults") && sim.Act(broken.power));
   run.code = testing::RunConsoleOn(sim.Pty(), run.install.Path(), run.out);
   sim.Stop();
   ExpectUpdated(run, broken.file, broken.version);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Msp430, AfterAFailedDataPhase,
-    ::testing::Values(Broken{"Classic", "msp430-classic", "nak:rx@3+", "MC1.TXT", "\"firmware_version\": \"1.20\""},
-                      Broken{"Bsl5xx", "msp430-5xx", "nak:rx@3+", "MF5.TXT", "\"firmware_version\": \"2.10\""}),
+    Families, AfterAFailedDataPhase,
+    ::testing::Values(Broken{"Classic", "msp430-classic", "nak:rx@3+", "power-cycle boot-key", "MC1.TXT",
+                             "\"firmware_version\": \"1.20\""},
+                      Broken{"Bsl5xx", "msp430-5xx", "nak:rx@3+", "power-cycle boot-key", "MF5.TXT",
+                             "\"firmware_version\": \"2.10\""},
+                      // The erased memory holds no application: its boot loader starts by itself.
+                      Broken{"Emf", "emf", "nak:xmodem@3+", "power-cycle", "EMF1.BIN",
+                             "\"firmware_version\": \"1.10\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

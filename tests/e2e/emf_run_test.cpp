@@ -77,11 +77,14 @@ TEST_P(EmfRun, EndsAsTheLineAllows) {
 const EmfCase kCases[] = {
     {"Update", {}, kExitSuccess, true, "0", "r"},
     {"NakOnceIsRecovered", {"nak:xmodem@3"}, kExitSuccess, true, "1", "r"},
-    // The third block is refused for good: the sender gives up after ten refusals.
-    {"NaksForeverFail", {"nak:xmodem@3+"}, kExitFailed, false, "10", "u"},
+    // The third block is refused for good: the sender gives up after ten
+    // refusals, in the first data phase and in both that run again in place.
+    {"NaksForeverFail", {"nak:xmodem@3+"}, kExitFailed, false, "30", "u"},
     {"SilenceFailsAfterTheWatchdog", {"silence:xmodem@3"}, kExitFailed, false, "0", "u"},
-    // The blocks arrived, but the boot loader's CRC differs from the image's.
-    {"WrongCrcFails", {"corrupt:crc-reply"}, kExitFailed, false, "0", "c"},
+    // The blocks arrived, but the boot loader's CRC differs from the image's:
+    // the data phase runs again in place.
+    {"WrongCrcOnceIsRecovered", {"corrupt:crc-reply"}, kExitSuccess, true, "0", "r"},
+    {"WrongCrcAlwaysFails", {"corrupt:crc-reply+"}, kExitFailed, false, "0", "c"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Emf, EmfRun, ::testing::ValuesIn(kCases),

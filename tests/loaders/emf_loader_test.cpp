@@ -201,6 +201,9 @@ struct Fault {
   int eotNaks = 0;
   bool silentBootLoader = false;
   const char* crcReply = nullptr;  // reply 1205 instead of the right CRC
+  int wrongCrcReplies = 99;        // how often crcReply comes
+  bool crossingRequest = false;
+  int lostAckOfBlock = 0;
   bool crcBeforeTransfer = false;
   int deadFromBlock = 0;
   bool programmed = false;
@@ -215,7 +218,9 @@ TEST_P(EmfFault, EndsAsTheInstrumentAllows) {
   line_.naks = f.naks;
   line_.eotNaks = f.eotNaks;
   line_.silentBootLoader = f.silentBootLoader;
-  line_.wrongCrcReply = f.crcReply != nullptr;
+  line_.wrongCrcReplies = f.crcReply ? f.wrongCrcReplies : 0;
+  line_.crossingRequest = f.crossingRequest;
+  line_.lostAckOfBlock = f.lostAckOfBlock;
   line_.crcReply = f.crcReply ? f.crcReply : "";
   line_.crcBeforeTransfer = f.crcBeforeTransfer;
   line_.deadFromBlock = f.deadFromBlock;
@@ -255,10 +260,18 @@ TEST_P(EmfFault, EndsAsTheInstrumentAllows) {
 
 const Fault kFaults[] = {
     {.name = "NineNaksRecovered", .naks = {{2, 9}}, .programmed = true, .sendsOfBlock2 = 10},
-    {.name = "TenNaksInARowFail", .naks = {{2, 10}}, .sendsOfBlock2 = 10},
+    // Ten refusals end the data phase; it runs again in place, from "u" on.
+    {.name = "TenNaksInARowAreRetriedInPlace", .naks = {{2, 10}}, .programmed = true, .sendsOfBlock2 = 11},
+    {.name = "RefusedInEveryDataPhaseFails", .naks = {{2, 30}}, .sendsOfBlock2 = 30},
     {.name = "EndOfTransmissionRefusedOnce", .eotNaks = 1, .programmed = true},
-    {.name = "WrongCrcFails", .crcReply = "1234"},
-    {.name = "UnreadableCrcFails", .crcReply = ""},
+    {.name = "WrongCrcOnceIsRetriedInPlace", .crcReply = "1234", .wrongCrcReplies = 1, .programmed = true,
+     .sendsOfBlock2 = 2},
+    {.name = "WrongCrcInEveryDataPhaseFails", .crcReply = "1234", .sendsOfBlock2 = 3},
+    {.name = "UnreadableCrcFails", .crcReply = "", .sendsOfBlock2 = 3},
+    // The receiver's repeated "C" arrives after block 1 went out, before its ACK.
+    {.name = "RequestCrossingBlock1", .crossingRequest = true, .programmed = true},
+    // The block goes out again after the time-out; the receiver drops the copy.
+    {.name = "LostAcknowledgementIsSentAgain", .lostAckOfBlock = 2, .programmed = true, .sendsOfBlock2 = 2},
     {.name = "SilentBootLoaderFailsAfterTheWatchdog", .silentBootLoader = true},
     {.name = "CrcBeforeTheTransferFails", .crcBeforeTransfer = true},
     {.name = "LineGoneFailsAtOnce", .deadFromBlock = 3},

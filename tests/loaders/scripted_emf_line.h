@@ -6,7 +6,12 @@
 // answers only at the rate the entry command announced (8N2), takes the
 // one-letter commands only with the confirmation line when its version asks
 // for it, and checks every block's number, complement and CRC with its own
-// CRC routine. Everything written to it is kept for the test to judge.
+// CRC routine. Each answer arrives as a read of its own, as answers that leave
+// the instrument apart do; a block written while an answer is still unread
+// runs ahead of the receiver and counts as a violation. After a transfer it
+// is in its command mode: the version query, "u" for a new transfer (its
+// memory erased), and any other line answered "?". Everything written to it
+// is kept for the test to judge.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -34,10 +39,13 @@ class ScriptedEmfLine final : public LoaderPort {
   int eotNaks = 0;                     ///< NAKs of the end of transmission
   bool silentBootLoader = false;       ///< never asks for the first block
   std::string crcReply;                ///< reply 1205 instead of the CRC it computed
-  bool wrongCrcReply = false;          ///< use crcReply
+  int wrongCrcReplies = 0;             ///< how many times crcReply is used
+  int lostAckOfBlock = 0;              ///< this block's first ACK is lost
   bool crcBeforeTransfer = false;      ///< answers "A.1000" with a reply 1205 as well
   int deadFromBlock = 0;               ///< from this block on the line takes nothing
   bool pressOkDuringTransfer = false;  ///< the user presses OK when the transfer begins
+  /// The receiver's repeated "C" crosses block 1: it arrives just before that block's ACK.
+  bool crossingRequest = false;
 
   // --- what the test judges ---------------------------------------------------
   std::vector<std::string> commands;   ///< text lines and one-letter commands, in order
@@ -63,9 +71,12 @@ class ScriptedEmfLine final : public LoaderPort {
                  static_cast<int>(std::string(text).size()));
   }
   int Read(std::uint8_t* buffer, int size) override {
-    const int n = std::min(size, static_cast<int>(rx_.size()));
-    std::copy_n(rx_.begin(), n, buffer);
-    rx_.erase(rx_.begin(), rx_.begin() + n);
+    if (rx_.empty()) return 0;
+    std::vector<std::uint8_t>& answer = rx_.front();
+    const int n = std::min(size, static_cast<int>(answer.size()));
+    std::copy_n(answer.begin(), n, buffer);
+    answer.erase(answer.begin(), answer.begin() + n);
+    if (answer.empty()) rx_.pop_front();
     return n;
   }
   void ChangeV24Parameter(serial::BaudTag baud, serial::StopBitTag stopBits,
@@ -108,7 +119,7 @@ class ScriptedEmfLine final : public LoaderPort {
     events_.PostMessage(code, texts_.back().c_str());
   }
   void Answer(std::uint8_t byte) {
-    rx_.push_back(byte);
+    rx_.push_back({byte});
     events_.PostMessage(updater::EV_SERIAL_DATA, 1);
   }
   bool AtAnnouncedRate() const { return line == announced_ + " 8N2"; }
@@ -141,13 +152,14 @@ class ScriptedEmfLine final : public LoaderPort {
     }
   }
 
-  // A letter, then (when wanted) the confirmation line.
+  // A letter, then (when wanted) the confirmation line; or a text line.
   void BootLoaderInput() {
     if (!AtAnnouncedRate() || phase_ == Phase::Receiving) {
       ++violations;
       pending_.clear();
       return;
     }
+    if (std::string("ucr").find(pending_[0]) == std::string::npos) return BootLoaderLine();
     const std::size_t need = confirmation ? 7 : 1;
     if (pending_.size() < need) return;
     const char letter = pending_[0];
@@ -156,12 +168,14 @@ class ScriptedEmfLine final : public LoaderPort {
     pending_.clear();
     if (letter == 'u' && !silentBootLoader) {
       phase_ = Phase::Receiving;
+      expected_ = 1;
+      received.clear();
       if (pressOkDuringTransfer) events_.PostCommand(updater::CMD_START);
       Answer('C');
     } else if (letter == 'c') {
       char text[8];
       std::snprintf(text, sizeof text, "%04X", Crc(received.data(), received.size() - 6));
-      Post(updater::RP_IMAGE_CRC, wrongCrcReply ? crcReply : text);
+      Post(updater::RP_IMAGE_CRC, wrongCrcReplies-- > 0 ? crcReply : text);
     } else if (letter == 'r') {
       started = true;
     } else if (letter != 'u') {
@@ -169,7 +183,21 @@ class ScriptedEmfLine final : public LoaderPort {
     }
   }
 
+  void BootLoaderLine() {
+    if (pending_.size() < 2 || pending_.compare(pending_.size() - 2, 2, "\r\n") != 0) return;
+    const std::string text = pending_;
+    pending_.clear();
+    if (text == "\r\n") return;
+    commands.push_back(text);
+    if (text == "A.2051\r\n") {
+      Post(updater::RP_BOOT_LOADER_VERSION, version);
+    } else {
+      Post(updater::EV_NEGATIVE);
+    }
+  }
+
   void Transfer(const std::uint8_t* data, int length) {
+    if (!rx_.empty()) ++violations;  // sent before the answer to the last one was read
     if (length == 1) {
       ++eots;
       if (eotNaks > 0) {
@@ -203,6 +231,11 @@ class ScriptedEmfLine final : public LoaderPort {
       }
       received.insert(received.end(), data + 3, data + 131);
       ++expected_;
+      if (crossingRequest && block == 1) Answer('C');
+      if (block == lostAckOfBlock) {
+        lostAckOfBlock = 0;
+        return;
+      }
     }
     Answer(0x06);  // a repeated block is acknowledged and dropped
   }
@@ -215,7 +248,7 @@ class ScriptedEmfLine final : public LoaderPort {
   serial::BaudTag baud_ = serial::B__9600;
   serial::BaudTag savedBaud_ = serial::B__9600;
   std::deque<std::string> texts_;
-  std::vector<std::uint8_t> rx_;
+  std::deque<std::vector<std::uint8_t>> rx_;  // the answers not yet read
   int expected_ = 1;
   bool dead_ = false;
 };

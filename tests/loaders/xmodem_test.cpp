@@ -113,8 +113,16 @@ TEST(XmodemSender, AnswersOfTheReceiver) {
         {kCrcRequest, Step::SendBlock, 1},
         {0x00, Step::Nothing, 1},
         {kAck, Step::SendNextBlock, 2}}},
-      {"NAK repeats the block, C only before block 1 was accepted",
+      // The receiver's repeated "C" may cross block 1; only a second one says it was lost.
+      {"NAK repeats the block, C only when block 1 was lost",
        {{kCrcRequest, Step::SendBlock, 1},
+        {kCrcRequest, Step::Nothing, 1},
+        {kAck, Step::SendNextBlock, 2},
+        {kCrcRequest, Step::Nothing, 2},
+        {kNak, Step::SendBlock, 2}}},
+      {"two C before the ACK of block 1",
+       {{kCrcRequest, Step::SendBlock, 1},
+        {kCrcRequest, Step::Nothing, 1},
         {kCrcRequest, Step::SendBlock, 1},
         {kNak, Step::SendBlock, 1},
         {kAck, Step::SendNextBlock, 2},
@@ -155,6 +163,27 @@ TEST(XmodemSender, GivesUpOnTheTenthRefusalInARow) {
   EXPECT_EQ(sender.OnAnswer(kNak), Step::GiveUp);
   EXPECT_EQ(sender.OnAnswer(kAck), Step::Nothing);
   EXPECT_EQ(sender.OnAnswer(kNak), Step::Nothing);
+}
+
+TEST(XmodemSender, SilenceSendsOnceMoreThenGivesUp) {
+  const PaddedImage image = PadImage(FileOf(300));  // 3 blocks
+  XmodemSender notAsked(image);
+  EXPECT_EQ(notAsked.OnSilence(), Step::GiveUp) << "the receiver never asked for a block";
+
+  XmodemSender sender(image);
+  ASSERT_EQ(sender.OnAnswer(kCrcRequest), Step::SendBlock);
+  EXPECT_EQ(sender.OnSilence(), Step::SendBlock);
+  // An answer starts the count again.
+  ASSERT_EQ(sender.OnAnswer(kAck), Step::SendNextBlock);
+  EXPECT_EQ(sender.OnSilence(), Step::SendBlock);
+  ASSERT_EQ(sender.OnAnswer(kNak), Step::SendBlock);
+  EXPECT_EQ(sender.OnSilence(), Step::SendBlock);
+  ASSERT_EQ(sender.OnAnswer(kAck), Step::SendNextBlock);
+  ASSERT_EQ(sender.OnAnswer(kAck), Step::SendEot);
+  EXPECT_EQ(sender.OnSilence(), Step::SendEot);
+  EXPECT_EQ(sender.OnSilence(), Step::GiveUp);
+  EXPECT_EQ(sender.OnAnswer(kAck), Step::Nothing);
+  EXPECT_EQ(sender.OnSilence(), Step::Nothing);
 }
 
 TEST(XmodemSender, GivesUpWhenTheEndOfTransmissionIsNeverAccepted) {

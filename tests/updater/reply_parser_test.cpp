@@ -103,6 +103,13 @@ TEST_F(ReplyParserTest, AcknowledgementNamesTheAnsweringPort) {
   EXPECT_EQ(answers_, (std::vector<int>{2}));
 }
 
+// The EMF boot loader answers the search's probe with its version (reply 251).
+TEST_F(ReplyParserTest, TheEmfBootLoadersVersionNamesTheAnsweringPort) {
+  EXPECT_EQ(Feed("?\r\nI.251#1.05\r\n", 3), (std::vector<Seen>{{EV_NEGATIVE, ""}, {RP_BOOT_LOADER_VERSION, "1.05"}}));
+  EXPECT_EQ(answers_, (std::vector<int>{3}));
+  EXPECT_FALSE(parser_.AnswerSeen()) << "no MSP430 or Lab boot loader was seen";
+}
+
 TEST_F(ReplyParserTest, BootLoaderFrameOnceItsStopByteArrived) {
   const std::string frame = std::string("\x68" "11\x68" "xy\x1E" "ABC\x0A" "zz", 12);
   EXPECT_TRUE(Feed(frame).empty());

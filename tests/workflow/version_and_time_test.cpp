@@ -105,7 +105,10 @@ TEST(SearchTables, CommandsNamesAndProbes) {
   EXPECT_EQ(std::string(SecondProbeOf(0).bytes, 2), "\r\n");
   EXPECT_EQ(std::string(FirstProbeOf(1).bytes, 1), "\x80");
   EXPECT_EQ(std::string(SecondProbeOf(1).bytes, 4), std::string("\x85\x01\x00\x1A", 4));
-  EXPECT_EQ(SecondProbeOf(4).length, 4);  // repeats the first probe
+  // The EMF boot loader is asked for its version, twice; the table's entry 4
+  // stays the MSP430 loader's second probe.
+  EXPECT_EQ(std::string(FirstProbeOf(4).bytes, FirstProbeOf(4).length), "\x04\r\nA.2051\r\n");
+  EXPECT_EQ(std::string(SecondProbeOf(4).bytes, SecondProbeOf(4).length), "\x04\r\nA.2051\r\n");
   EXPECT_EQ(FirstProbeOf(7).length, 0);
 }
 

@@ -1,6 +1,7 @@
 #include "updater/workflow/search_tables.h"
 
 #include "serial/v24_types.h"
+#include "updater/device_profiles.h"
 
 namespace updater {
 namespace {
@@ -12,6 +13,13 @@ constexpr BootProbe kBootProbe[5] = {
     {"\r\n", 2},
     {"\x85\x01\x00\x1A", 4},
 };
+
+// The EMF boot loader knows no probe frame; it answers its version query. EOT
+// in front ends a transfer that a broken-off run left it in (it takes EOT at a
+// block's start, and the search's bytes have long been refused); in its
+// command mode the line end closes EOT and whatever the other rates left in
+// its line buffer into a line it answers "?".
+constexpr BootProbe kEmfProbe{"\x04\r\nA.2051\r\n", 11};
 
 }  // namespace
 
@@ -25,6 +33,7 @@ std::string BaudName(std::int32_t baudCode) {
 }
 
 BootProbe FirstProbeOf(std::int32_t fileType) {
+  if (fileType == FT_BIN) return kEmfProbe;
   return fileType >= 0 && fileType <= 4 ? kBootProbe[fileType] : BootProbe{"", 0};
 }
 

@@ -23,8 +23,10 @@ struct BootProbe {
 
 /// The first probe of a FileType (entry FileType) and the second (entry
 /// FileType + 3). FileTypes 2 to 4 have no second entry of their own: their
-/// first probe is repeated, giving a slow boot loader a second chance. A
-/// FileType outside 0..4 gets an empty probe.
+/// first probe is repeated, giving a slow boot loader a second chance. .BIN
+/// images (FileType 4) go to the EMF boot loader, which is asked for its
+/// version ("A.2051", after EOT and a line end). A FileType outside 0..4
+/// gets an empty probe.
 BootProbe FirstProbeOf(std::int32_t fileType);
 BootProbe SecondProbeOf(std::int32_t fileType);
 

@@ -159,6 +159,8 @@ class TWorkflow final : public RunWorkflow {
   void SetLineOfAll(serial::BaudTag baud, serial::StopBitTag stopBits, serial::ParitaetTag parity);
   // The firmware's line settings: the parameter set of the first port.
   serial::V24ParameterTag FirmwareLine();
+  // The FileType whose boot loader the probe asks for.
+  std::int32_t ProbeFileType();
 
   // workflow_identify.cpp
   int Identify();

@@ -124,15 +124,21 @@ void TWorkflow::MenuExternal() {
 void TWorkflow::MenuLabBootLoader() {
   View().EnableOk(false);
   DeviceRecord& record = Record();
+  const bool emf = FileType() == FT_BIN;
   const bool fiveXx = record.ProzTyp == kProzTyp5xx || (labModel_ == 'Q' && BootLoaderSeen());
-  record.MainFile = LabMainFile();
-  const loaders::FirmwareKind kind = fiveXx ? loaders::FirmwareKind::Msp5xx : loaders::FirmwareKind::Classic;
+  // An EMF boot loader gets the installation's image.
+  if (!emf) record.MainFile = LabMainFile();
+  const loaders::FirmwareKind kind = emf      ? loaders::FirmwareKind::Emf
+                                     : fiveXx ? loaders::FirmwareKind::Msp5xx
+                                              : loaders::FirmwareKind::Classic;
   if (!FilesPass({{std::string(record.MainFile.view()), kind}}, false)) {
     form_.Events().Unsubscribe(MenuCallback, this);
     return;
   }
-  const int result = RunLoader(fiveXx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430,
-                               loaders::Msp430Args{loaderMode_, record.MainFile.c_str(), false, false});
+  const int result =
+      emf ? RunLoader(loaders::LoaderKind::Emf, loaders::EmfArgs{loaderMode_, record.MainFile.c_str(), false})
+          : RunLoader(fiveXx ? loaders::LoaderKind::Bsl54xx430 : loaders::LoaderKind::Bsl430,
+                      loaders::Msp430Args{loaderMode_, record.MainFile.c_str(), false, false});
   if (result == 0) {
     Post(EV_PROGRAM_FAILED);
     form_.Events().Unsubscribe(MenuCallback, this);

@@ -42,6 +42,14 @@ bool TWorkflow::HandleProgramming(std::int32_t code, const Event& event) {
       labModel_ = static_cast<char>(event.Data);
       ProgrammingMenu(0, true);
       return true;
+    case RP_BOOT_LOADER_VERSION:
+      // The EMF boot loader's version answers the search's probe; a running
+      // EMF loader takes its own replies before they come here.
+      if (probeState_ < 3 || ProbeFileType() != FT_BIN) return false;
+      StopWatchdog();
+      probeState_ = 0;
+      ProgrammingMenu(0, true);
+      return true;
     case EV_RETRY_BSL: RetryBsl(); return true;
     case EV_PROGRAM_FAILED:
     case EV_SECOND_FAILED:

@@ -73,25 +73,42 @@ void TWorkflow::TryBaudRate() {
 void TWorkflow::SendBootProbe() {
   form_.Parser().Clear();
   // The probe must reach the boot loader at its own line settings (one stop
-  // bit; the MSP430 loader also even parity at 9600 bit/s). Only the line is
-  // switched: the parameter set keeps the firmware's settings, which the next
-  // search needs again.
+  // bit; the MSP430 loader also even parity at 9600 bit/s; the EMF boot loader
+  // that starts by itself 9600 8N2). Only the line is switched: the parameter
+  // set keeps the firmware's settings, which the next search needs again.
   serial::ParitaetTag parity = FirmwareLine().Paritaet;
   serial::BaudTag probeRate = serial::B_38400;
+  serial::StopBitTag stopBits = serial::S_1;
   if (FileType() == FT_TXT) {
     parity = serial::Even;
     probeRate = serial::B__9600;
+  } else if (ProbeFileType() == FT_BIN) {
+    parity = serial::NoParity;
+    probeRate = serial::B__9600;
+    stopBits = serial::S_2;
   }
   View().SetStatusPanel(2, "BL-Baud");
   form_.Parser().Clear();
-  SetLineOfAll(probeRate, serial::S_1, parity);
+  SetLineOfAll(probeRate, stopBits, parity);
   form_.Wait().DelayTime(200, false);
   StopWatchdog();
   if (FileType() == FT_TXT && !hintShown_) ShowBootLoaderHint();
   watchdogSlot_ = form_.Timers().TimerStart(kWatchdogMs);
-  const BootProbe probe = FirstProbeOf(FileType());
+  const BootProbe probe = FirstProbeOf(ProbeFileType());
   if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);
   probeState_ = 3;
+}
+
+// The start-up FileType takes a .BIN main file for .mot until an
+// identification has read the instrument's own profile; an installation whose
+// first instrument type is programmed with a .BIN image waits for the EMF
+// boot loader.
+std::int32_t TWorkflow::ProbeFileType() {
+  const std::vector<DeviceProfile>& table = Profiles().Table;
+  if (FileType() == FT_MOT && !table.empty() && table[0].ProgFile2.view().find(".BIN") != std::string_view::npos) {
+    return FT_BIN;
+  }
+  return FileType();
 }
 
 serial::V24ParameterTag TWorkflow::FirmwareLine() {
@@ -117,7 +134,7 @@ void TWorkflow::ShowBootLoaderHint() {
 void TWorkflow::WatchdogExpired() {
   if (awaitingReport_) return ReportOverdue();
   if (probeState_ == 3) {
-    const BootProbe probe = SecondProbeOf(FileType());
+    const BootProbe probe = SecondProbeOf(ProbeFileType());
     if (probe.length > 0) form_.SendToAll(probe.bytes, probe.length);
     probeState_ = 4;
     return;
