@@ -17,6 +17,7 @@ constexpr long kEntryPauseMs = 8000;
 constexpr long kShortPauseMs = 1000;
 // A boot loader answers a sync or a short frame within a few character times.
 constexpr long kClosingAnswerMs = 1000;
+constexpr int kClosingSyncs = 3;
 constexpr std::uint32_t kVectorSegment = 0xFE00;
 constexpr std::int32_t kChipF237 = 0xF237;
 constexpr std::int32_t kChipF427 = 0xF427;
@@ -528,7 +529,12 @@ void T_BSL430::AfterBaud() {
 // Sync, then the baud-rate command with rate code 0 (9600 bit/s); the boot
 // loader acknowledges at the raised rate and then follows.
 void T_BSL430::LowerRate() {
-  if (!session_.ClosingExchange(&kHeader, 1, kAck, kClosingAnswerMs)) return;
+  // The answer to the block in flight may still be on its way and take the
+  // first sync's place, or a loaded machine miss the window: a sync may be
+  // repeated at will.
+  bool synced = false;
+  for (int i = 0; i < kClosingSyncs && !synced; ++i) synced = session_.ClosingExchange(&kHeader, 1, kAck, kClosingAnswerMs);
+  if (!synced) return;
   const ClockBytes clock = ClockFor9600(chipId_);
   const std::uint8_t payload[] = {clock.d1, clock.d2, 0x00, 0x00};
   const std::size_t length = BuildFrame(ChangeBaud, payload, frame_.data());
