@@ -12,17 +12,19 @@ VectorTable TableWithResetVector(std::uint16_t resetVector) {
   return table;
 }
 
+void OverlayVectorTable(VectorTable& table, const ImageBlock& block) {
+  for (std::size_t i = 0; i < block.count; ++i) {
+    const std::uint32_t address = block.address + static_cast<std::uint32_t>(i);
+    if (address >= kVectorTableAddress && address < kVectorTableAddress + kVectorTableBytes) {
+      table[address - kVectorTableAddress] = block.data[i];
+    }
+  }
+}
+
 VectorTable ImageVectorTable(const TiTxtImage& image) {
   VectorTable table;
   table.fill(0xFF);
-  for (const ImageBlock& block : image.blocks) {
-    for (std::size_t i = 0; i < block.count; ++i) {
-      const std::uint32_t address = block.address + static_cast<std::uint32_t>(i);
-      if (address >= kVectorTableAddress && address < kVectorTableAddress + kVectorTableBytes) {
-        table[address - kVectorTableAddress] = block.data[i];
-      }
-    }
-  }
+  for (const ImageBlock& block : image.blocks) OverlayVectorTable(table, block);
   return table;
 }
 

@@ -22,6 +22,9 @@ using VectorTable = std::array<std::uint8_t, kVectorTableBytes>;
 /// Erased (0xFF) except the reset vector in the last two bytes.
 VectorTable TableWithResetVector(std::uint16_t resetVector);
 
+/// Writes the bytes of `block` that lie in 0xFFE0..0xFFFF into `table`.
+void OverlayVectorTable(VectorTable& table, const ImageBlock& block);
+
 /// The image's bytes at 0xFFE0..0xFFFF, 0xFF where the image has none.
 VectorTable ImageVectorTable(const TiTxtImage& image);
 

@@ -43,7 +43,7 @@ T_BSL_54XX_430::T_BSL_54XX_430(const LoaderContext& context)
         if (passwordKnown_) StartBsl();
       },
       [this] { Receive(); },
-      [this] { Retry(); },
+      [this] { TimedOut(); },
       [this] { LowerRate(); },
   };
 }
@@ -84,7 +84,7 @@ int T_BSL_54XX_430::Program(int componentIndex, const char* fileName, bool, bool
     resultCode_ = session_.RefuseFile();
     return 0;
   }
-  session_.SetProgressMax(8 + 4 * (image_.LastIndex() + 1));
+  session_.SetProgressMax(ProgressBase());
   const bool programmed = session_.Conduct([this] {
     if (!session_.Record().DirectBootLoaderStart()) {
       Send("A.1000\r\n");
@@ -231,14 +231,52 @@ void T_BSL_54XX_430::HandleResponse(const std::uint8_t* frame) {
   }
 }
 
+// An error byte: the boot loader answered, so when the step's retries are
+// spent the data phase may run again.
 void T_BSL_54XX_430::Retry() {
   if (!retryAction_) return;
-  if (!history_.Admit(retryAction_)) {
-    session_.StopWatchdog();
-    session_.Fail();
-    return;
-  }
+  if (resyncing_ || !history_.Admit(retryAction_)) return RepeatDataPhase();
   (this->*retryAction_)();
+}
+
+// Silence: a boot loader that stopped answering is not tried again and again.
+void T_BSL_54XX_430::TimedOut() {
+  if (!retryAction_) return;
+  if (resyncing_ || !history_.Admit(retryAction_)) return GiveUp();
+  (this->*retryAction_)();
+}
+
+// The erase goes first, since flash takes a block only once between erases;
+// success is still reported only after every block read back right.
+void T_BSL_54XX_430::RepeatDataPhase() {
+  if (!unlocked_ || repeatsLeft_ == 0) return GiveUp();
+  --repeatsLeft_;
+  resyncing_ = true;
+  history_ = {};
+  frameHandler_ = nullptr;
+  ackHandler_ = nullptr;
+  vectorSegmentErased_ = false;
+  lastSegment_ = false;
+  blockIndex_ = 0;
+  ctx_.output.Log(DataPhaseAgainNote(ctx_.language));
+  // Answers to the frames sent twice may still be on their way; they must
+  // not be taken for the password's.
+  session_.Pause(kShortPauseMs);
+  session_.DiscardArrived();
+  // A wrong password makes the boot loader erase its main memory; after
+  // that the erased table is the one it takes.
+  guesses_ = PasswordGuesses(vectorTable_, image_);
+  guess_ = 0;
+  UsePassword(guesses_[0]);
+  session_.SetProgress(0);
+  session_.SetProgressMax(ProgressBase());
+  session_.StartWatchdog(kResyncAnswerMs);
+  Password();
+}
+
+void T_BSL_54XX_430::GiveUp() {
+  session_.StopWatchdog();
+  session_.Fail();
 }
 
 // --- steps ----------------------------------------------------------------------------
@@ -256,17 +294,30 @@ void T_BSL_54XX_430::SendCore(std::uint8_t command, std::uint32_t address, const
 }
 
 void T_BSL_54XX_430::Password() {
-  messageHandler_ = &T_BSL_54XX_430::Version;
+  messageHandler_ = &T_BSL_54XX_430::PasswordAccepted;
   retryAction_ = &T_BSL_54XX_430::Password;
   session_.stepCode = 4;
   const VectorTable data = TableOf(password_);
   SendCore(RxPassword, 0, data.data(), data.size());
 }
 
-void T_BSL_54XX_430::NextPasswordGuess() {
-  const VectorTable& table = guesses_[++guess_];
+void T_BSL_54XX_430::UsePassword(const VectorTable& table) {
   for (std::size_t i = 0; i < kPasswordWords; ++i) password_[i] = table[2 * i] | (table[2 * i + 1] << 8);
+}
+
+void T_BSL_54XX_430::NextPasswordGuess() {
+  UsePassword(guesses_[++guess_]);
   Password();
+}
+
+void T_BSL_54XX_430::PasswordAccepted() {
+  unlocked_ = true;
+  vectorTable_ = TableOf(password_);
+  if (resyncing_) {
+    resyncing_ = false;
+    session_.StartWatchdog(BslSession::kBootLoaderWatchdogMs);
+  }
+  Version();
 }
 
 VectorTable T_BSL_54XX_430::TableOf(const PasswordWords& words) {
@@ -369,7 +420,8 @@ void T_BSL_54XX_430::DescriptorReply(const std::uint8_t*) {
   const std::int32_t flashErase = k == 0 ? record.FlashErase2 : record.FlashErase3;
   eraseAddress_ = flashErase > 0 ? flashErase : 0xFC00;
   lastSegment_ = false;
-  const bool noBaudChange = record.KeepsBootLoaderRate(k);
+  // A data phase that runs again finds the rate raised already.
+  const bool noBaudChange = record.KeepsBootLoaderRate(k) || session_.RateRaised();
   const std::int32_t segments = (eraseAddress_ - static_cast<std::int32_t>(BlockAddress(1))) / 512 + 2;
   session_.SetProgressMax(session_.ProgressMax() + segments * 2);
   if (noBaudChange) {
@@ -423,10 +475,12 @@ void T_BSL_54XX_430::NextSegment() {
 
 void T_BSL_54XX_430::VectorErased() {
   vectorSegmentErased_ = true;
+  vectorTable_.fill(0xFF);
   ProgramStep();
 }
 
 void T_BSL_54XX_430::NextBlock() {
+  OverlayVectorTable(vectorTable_, Block());
   if (blockIndex_ < image_.LastIndex()) {
     ++blockIndex_;
     ProgramStep();
@@ -440,7 +494,7 @@ void T_BSL_54XX_430::Compare(const std::uint8_t* frame) {
   const std::size_t nl = frame[1] | (static_cast<std::size_t>(frame[2]) << 8);
   const ImageBlock& b = Block();
   if (nl != static_cast<std::size_t>(b.count) + 1 || !std::equal(frame + 4, frame + 3 + nl, b.data.begin())) {
-    session_.Fail();
+    RepeatDataPhase();
     return;
   }
   if (blockIndex_ < image_.LastIndex()) {

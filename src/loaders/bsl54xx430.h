@@ -9,6 +9,16 @@
 // program (the vector segment erased right before its block), read back and
 // compare every block, start. SyncFirst has no effect (no sync character).
 //
+// Retries: a step that is not answered, or answered with an error, is sent
+// again twice over the run. When a step's retries are spent by answers (error
+// bytes, a refusal) or a block reads back wrong, and the boot loader was
+// unlocked in this run, the whole data phase runs again in place, up to
+// kDataPhaseRepeats times: the password the vector table holds now as far as
+// this run knows (the one accepted, unless the run erased or wrote the vector
+// segment since), version, descriptor, erase, program, read back. The boot
+// loader must answer that password within kResyncAnswerMs; silence there, or
+// retries spent by silence, ends the run at once.
+//
 // Results, time-outs and thread as for T_BSL430.
 #include <array>
 #include <cstdint>
@@ -43,6 +53,10 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   static constexpr std::size_t kFileBytes = 1500000;
   static constexpr std::size_t kMaxBlocks = 1280;
   static constexpr int kPasswordWords = 16;
+  /// How often the whole data phase may run again in one run.
+  static constexpr int kDataPhaseRepeats = 2;
+  /// A boot loader answers its password within a few character times.
+  static constexpr std::int32_t kResyncAnswerMs = 2000;
 
   /// The image of the TI-TXT file at `path` as this loader programs it:
   /// within its limits, in the 5xx layout, with the start word at 0xFFFC of
@@ -68,12 +82,18 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   void Receive();
   void HandleResponse(const std::uint8_t* frame);
   void Retry();
+  void TimedOut();
+  void RepeatDataPhase();
+  void GiveUp();
+  std::int32_t ProgressBase() const { return 8 + 4 * (image_.LastIndex() + 1); }
 
   /// Builds the frame of a core command into frame_; returns its length.
   std::size_t FrameCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data, std::size_t size);
   void SendCore(std::uint8_t command, std::uint32_t address, const std::uint8_t* data, std::size_t size);
   void Password();
+  void UsePassword(const VectorTable& table);
   void NextPasswordGuess();
+  void PasswordAccepted();
   void Version();
   void Descriptor();
   void Baud();
@@ -101,6 +121,10 @@ class T_BSL_54XX_430 final : public ProgrammingLoader {
   bool passwordKnown_ = false;
   bool vectorSegmentErased_ = false;
   bool lastSegment_ = false;
+  bool unlocked_ = false;    ///< the boot loader took a password in this run
+  bool resyncing_ = false;   ///< the data phase starts again: its password is out
+  int repeatsLeft_ = kDataPhaseRepeats;
+  VectorTable vectorTable_{};  ///< what the vector segment holds, as far as this run knows
   std::int32_t componentIndex_ = 0;
   std::int32_t eraseAddress_ = 0;
   std::int32_t blockIndex_ = 0;

@@ -10,7 +10,6 @@ namespace {
 constexpr const char* kQuery[] = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"};
 constexpr const char* kEnter[] = {"A.5588#RV83\r\n", "A.5566#RV83\r\n", "A.5567#RV83\r\n"};
 constexpr std::int32_t kTextWatchdogMs = 15000;
-constexpr std::int32_t kBslWatchdogMs = 5000;
 constexpr long kEndPauseMs = 1500;
 constexpr std::int32_t kLineAt9600After = 2;  // StartCmdIndex that wants 9600 8N2 after success
 
@@ -84,7 +83,7 @@ void BslSession::EnterBootLoaderLine(long pauseMs) {
   // The reply line of the entry command is no answer of the boot loader
   // (its letters would read as error bytes).
   DiscardArrived();
-  StartWatchdog(kBslWatchdogMs);
+  StartWatchdog(kBootLoaderWatchdogMs);
 }
 
 void BslSession::RaiseLine() {

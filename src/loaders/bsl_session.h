@@ -31,6 +31,9 @@ class BslSession final : public LoaderSession, private SessionEvents {
  public:
   explicit BslSession(const LoaderContext& context) : LoaderSession(context, *this) {}
 
+  /// The boot-loader phase's watchdog: no data for this long ends a step.
+  static constexpr std::int32_t kBootLoaderWatchdogMs = 5000;
+
   /// Set by the loader before its run. After the end of a conversation none
   /// of them runs again.
   ConversationSteps steps;
@@ -58,6 +61,8 @@ class BslSession final : public LoaderSession, private SessionEvents {
   /// The boot loader has taken the raise of its rate: the line follows to
   /// 38400 bit/s, 8E1. A failed run sets it back (steps.lowerRate).
   void RaiseLine();
+  /// The boot loader runs at the raised rate (until the run ends).
+  bool RateRaised() const { return rateRaised_; }
   /// The conversation has ended well.
   void Finish();
 

@@ -53,6 +53,9 @@ void LoaderSession::Pause(long ms) { ctx_.wait.DelayTime(ms, false); }
 
 bool LoaderSession::ClosingExchange(const std::uint8_t* data, std::size_t length, std::uint8_t answer, long ms) {
   if (connectionLost_) return false;
+  // The answer and whatever follows it are the loader's: the reply parser
+  // must not read them once the run is over.
+  ownLine_ = true;
   DiscardArrived();
   if (!Put(data, length)) return false;
   const platform::Tick deadline = ctx_.loop.GetClock().Now() + static_cast<platform::Tick>(ms);

@@ -113,7 +113,8 @@ class LoaderSession {
   void Pause(long ms);
   /// For OnRunEnd only, also after an interruption: writes `data` and waits
   /// up to `ms` for the byte `answer` among what arrives (bytes before it are
-  /// read away). True when it came; false at once when the line is lost.
+  /// read away; the rest is read away at the end of the run, never by the
+  /// reply parser). True when it came; false at once when the line is lost.
   bool ClosingExchange(const std::uint8_t* data, std::size_t length, std::uint8_t answer, long ms);
 
   // --- line -----------------------------------------------------------------------

@@ -21,6 +21,10 @@ constexpr BiText<120> kUntouched = {{
     "Es wurde nichts programmiert; das Ger\xE4t arbeitet mit seiner bisherigen Firmware weiter.",
     "Nothing was programmed; the instrument keeps running its present firmware.",
 }};
+constexpr BiText<120> kDataPhaseAgain = {{
+    "Der Bootloader antwortet, hat den Schritt aber nicht ausgef\xFChrt: erneut l\xF6schen und programmieren.",
+    "The boot loader answers but did not carry the step out: erasing and programming again.",
+}};
 constexpr BiText<12> kLine = {{"Zeile", "line"}};
 
 struct FileErrorRow {
@@ -70,6 +74,8 @@ std::int32_t FailureCode(std::int32_t stepCode) {
 std::string_view StepErrorText(std::int32_t resultCode, int language) {
   return (resultCode == kStepNotAvailable ? kNotAvailable : kBootloaderError).Pick(language);
 }
+
+std::string_view DataPhaseAgainNote(int language) { return kDataPhaseAgain.Pick(language); }
 
 FileErrorText FileProblemText(TiTxtError error, std::string_view file, int line, int language) {
   std::string_view reason = kBootloaderError.Pick(language);

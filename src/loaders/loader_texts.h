@@ -34,6 +34,10 @@ FileErrorText FileProblemText(TiTxtError error, std::string_view file, int line,
 /// anything: the problem, then that programming was aborted.
 FileErrorText FileErrorMessage(TiTxtError error, std::string_view file, int line, int language);
 
+/// Log line: a step did not get through although the boot loader answered;
+/// the data phase runs again from the password, erase included.
+std::string_view DataPhaseAgainNote(int language);
+
 /// The message for a firmware file refused before the instrument was asked
 /// to start a boot loader: the problem, then that the instrument was left
 /// as it was.

@@ -13,6 +13,8 @@ namespace {
 constexpr long kRateChangePauseMs = 2000;
 /// The pause at the end of a run, before the port is handed back.
 constexpr long kEndPauseMs = 500;
+/// How long a failed run waits for the acknowledgement of its rate command.
+constexpr long kClosingAnswerMs = 1000;
 
 }  // namespace
 
@@ -37,6 +39,10 @@ bool TWinCEProg::Program(const char* fileName, bool force) {
   lastFrameLength_ = 0;
   sendPosition_ = 0;
   next_ = Step::None;
+  lineRaised_ = false;
+  heardSinceAck_ = false;
+  resyncing_ = false;
+  repeatsLeft_ = kFileRepeats;
   failureText_.Clear();
   session_.SetProgress(0);
   const char* name = fileName != nullptr ? fileName : "";
@@ -99,14 +105,36 @@ void TWinCEProg::ReportFailure() const {
 
 // --- events -------------------------------------------------------------------
 
-void TWinCEProg::OnWatchdog() { FailWith(wince::SilenceMessage(fileName_, ctx_.language)); }
+void TWinCEProg::OnWatchdog() {
+  if (!resyncing_ && heardSinceAck_ && repeatsLeft_ > 0 && InFile()) return RepeatFile();
+  FailWith(wince::SilenceMessage(fileName_, ctx_.language));
+}
+
+// The instrument keeps 38400 bit/s until it is told otherwise, and the next
+// run looks for it at the rate it had.
+void TWinCEProg::OnRunEnd() {
+  if (!lineRaised_ || session_.ConnectionLost()) return;
+  lineRaised_ = false;
+  const wince::CommandText command = wince::RateCommand(instrumentBaud_);
+  ctx_.output.LogCommand(command.view());
+  session_.ClosingExchange(reinterpret_cast<const std::uint8_t*>(command.c_str()), command.size(), '!',
+                           kClosingAnswerMs);
+}
 
 bool TWinCEProg::OnMessage(const core::TEventRecord& event) {
   switch (event.Code) {
     case updater::EV_ACKNOWLEDGE:
       Acknowledged();
       return true;
+    case updater::EV_SERIAL_DATA:
+      heardSinceAck_ = true;
+      return false;  // the reply parser reads it
     case updater::EV_NEGATIVE:
+      // "?": no file was open any more.
+      if (resyncing_) {
+        ResumeFile();
+        return true;
+      }
       // Only the silence that usually follows ends the transfer; the user
       // should see why.
       ctx_.output.Log(wince::NegativeReplyNote(ctx_.language));
@@ -123,12 +151,19 @@ bool TWinCEProg::OnMessage(const core::TEventRecord& event) {
 }
 
 void TWinCEProg::Acknowledged() {
+  heardSinceAck_ = false;
   session_.RestartWatchdog();
   Run(next_);
   session_.Advance();
 }
 
 void TWinCEProg::BlockReply(const char* text) {
+  if (resyncing_) {
+    // The file given up is the answer awaited; a request for the last block
+    // was still on its way.
+    if (!wince::AsksForResend(text)) ResumeFile();
+    return;
+  }
   if (!wince::AsksForResend(text)) {
     FailWith(wince::RefusalMessage(text, fileName_, ctx_.language));
     return;
@@ -152,6 +187,7 @@ void TWinCEProg::Run(Step step) {
     case Step::EndOfTransfer: EndOfTransfer(); break;
     case Step::RestoreLine: RestoreLine(); break;
     case Step::Finish: session_.done = true; break;
+    case Step::FileEnded: ResumeFile(); break;
   }
 }
 
@@ -159,12 +195,14 @@ void TWinCEProg::RaiseLine() {
   instrumentBaud_ = ctx_.port.LineBaud();
   if (!AwaitRateChange(wince::kTransferBaud)) return;
   ctx_.port.ChangeV24Parameter(wince::kTransferBaud, serial::S_2, serial::NoParity, false);
+  lineRaised_ = true;
   Continue(Step::FileHeader);
 }
 
 void TWinCEProg::RestoreLine() {
   if (!AwaitRateChange(instrumentBaud_)) return;
   ctx_.port.LoadLastV24Parameter();
+  lineRaised_ = false;
   Continue(Step::Finish);
 }
 
@@ -186,6 +224,30 @@ void TWinCEProg::Continue(Step then) {
   if (!earlyAcknowledge_) return;
   earlyAcknowledge_ = false;
   Run(then);
+}
+
+bool TWinCEProg::InFile() const {
+  return next_ == Step::DataBlock || next_ == Step::EndOfFile || next_ == Step::NextFile;
+}
+
+// "A.1202" makes the instrument close the file it holds open (it gives an
+// incomplete one up), so that it takes the header again.
+void TWinCEProg::RepeatFile() {
+  --repeatsLeft_;
+  resyncing_ = true;
+  ctx_.output.Log(wince::FileAgainNote(ctx_.language));
+  session_.StartWatchdog(kResyncAnswerMs);
+  next_ = Step::FileEnded;
+  Send("A.1202\r\n");
+}
+
+void TWinCEProg::ResumeFile() {
+  resyncing_ = false;
+  session_.StartWatchdog(kWatchdogMs);
+  sendPosition_ = 0;
+  lastFrameLength_ = 0;
+  session_.SetProgress(0);
+  FileHeader();
 }
 
 void TWinCEProg::FileHeader() {

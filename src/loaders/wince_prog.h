@@ -12,8 +12,15 @@
 // meanwhile; its event callback is subscribed only while it runs.
 //
 // The line: the instrument is told to go to 38400 bit/s, and at the end back
-// to the rate at which it answered; the port's own settings are back as they
-// were on every way out.
+// to the rate at which it answered, also when the run fails or is
+// interrupted at the raised rate (unless the line is lost), so that the next
+// run finds it; the port's own settings are back as they were on every way out.
+//
+// Retries: when no acknowledgement came for kWatchdogMs although the
+// instrument sent something meanwhile (noise, requests for a block), the
+// current file is ended with "A.1202" and, once the instrument answers that
+// within kResyncAnswerMs, sent again from its header, up to kFileRepeats
+// times in a run. An instrument that sent nothing ends the transfer at once.
 //
 // Results: Program returns 1 when the instrument acknowledged the whole
 // transfer and its return to its rate, else 0 after the reason was shown: 8000
@@ -39,6 +46,10 @@ class TWinCEProg final : public ProgrammingLoader, private SessionEvents {
  public:
   static constexpr std::size_t kMaxFileBytes = 3000000;
   static constexpr std::int32_t kWatchdogMs = 8000;
+  /// How often a file may be sent again from its header in one run.
+  static constexpr int kFileRepeats = 2;
+  /// The instrument answers a command line within a fraction of a second.
+  static constexpr std::int32_t kResyncAnswerMs = 2000;
 
   explicit TWinCEProg(const LoaderContext& context);
   TWinCEProg(const TWinCEProg&) = delete;
@@ -66,10 +77,12 @@ class TWinCEProg final : public ProgrammingLoader, private SessionEvents {
     EndOfTransfer,  ///< "A.1203"
     RestoreLine,    ///< "A.1300#<the instrument's rate>", then the port follows
     Finish,
+    FileEnded,      ///< the answer to "A.1202" that ends a file to be sent again
   };
 
   void OnWatchdog() override;
   bool OnMessage(const core::TEventRecord& event) override;
+  void OnRunEnd() override;
 
   void Run(Step step);
   void Acknowledged();
@@ -84,6 +97,9 @@ class TWinCEProg final : public ProgrammingLoader, private SessionEvents {
   void RestoreLine();
   bool AwaitRateChange(serial::BaudTag baud);
   void Continue(Step then);
+  bool InFile() const;
+  void RepeatFile();
+  void ResumeFile();
 
   bool CheckFiles(const char* mainFile);
   bool CheckFile(std::string_view name);
@@ -96,6 +112,10 @@ class TWinCEProg final : public ProgrammingLoader, private SessionEvents {
   LoaderSession session_;
   Step next_ = Step::None;
   bool earlyAcknowledge_ = false;  ///< an acknowledgement came during a rate change's pause
+  bool lineRaised_ = false;        ///< the instrument was told to use 38400 bit/s
+  bool heardSinceAck_ = false;     ///< bytes arrived since the last acknowledgement
+  bool resyncing_ = false;         ///< "A.1202" went out to end a file to be sent again
+  int repeatsLeft_ = kFileRepeats;
   bool force_ = false;
   serial::BaudTag instrumentBaud_ = serial::B__9600;  ///< the line's rate before it was raised
   std::string fileName_;

@@ -41,6 +41,11 @@ constexpr BiText<80> kResend = {{
     "The instrument asks for the last data block again.",
 }};
 
+constexpr BiText<120> kFileAgain = {{
+    "Das Ger\xE4t antwortet, hat aber keinen Datenblock best\xE4tigt: die Datei wird erneut gesendet.",
+    "The instrument answers but acknowledged no data block: the file is sent again.",
+}};
+
 MessageText& Close(MessageText& text, int language) { return text.Append("\r\n").Append(kAbort.Pick(language)); }
 
 }  // namespace
@@ -68,5 +73,6 @@ MessageText RefusalMessage(std::string_view reply, std::string_view file, int la
 
 std::string_view NegativeReplyNote(int language) { return kNegative.Pick(language); }
 std::string_view ResendNote(int language) { return kResend.Pick(language); }
+std::string_view FileAgainNote(int language) { return kFileAgain.Pick(language); }
 
 }  // namespace loaders::wince

@@ -19,5 +19,8 @@ MessageText RefusalMessage(std::string_view reply, std::string_view file, int la
 std::string_view NegativeReplyNote(int language);
 /// Log line: the instrument asked for the last block again.
 std::string_view ResendNote(int language);
+/// Log line: the instrument answers but took no block for a while; the
+/// current file is sent again from its header.
+std::string_view FileAgainNote(int language);
 
 }  // namespace loaders::wince

@@ -44,6 +44,7 @@ struct UpdateRun {
   const char* file = "FW.TXT";
   int expectResult = 0;  // 0: success
   std::vector<std::uint32_t> erases = {};  // erased segments in order, when given
+  int passwords = 0;  // 5xx password frames sent, when given
   std::int32_t startCmdIndex = 0;
   int unplugAtWrite = 0;  // the adapter is unplugged at this binary write of the loader
   // The instrument's answer to the entry command was read as a reply line
@@ -57,6 +58,11 @@ std::vector<std::uint32_t> Down(std::uint32_t high, std::uint32_t low, std::vect
   for (std::uint32_t a = high; a >= low; a -= 0x200) list.push_back(a);
   list.insert(list.end(), then.begin(), then.end());
   return list;
+}
+
+std::vector<std::uint32_t> Join(std::vector<std::uint32_t> first, const std::vector<std::uint32_t>& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
 }
 
 class Msp430EndToEnd : public ::testing::TestWithParam<UpdateRun> {
@@ -141,6 +147,9 @@ TEST_P(Msp430EndToEnd, ProgramsTheInstrument) {
 
   if (!run.erases.empty()) {
     EXPECT_EQ(recorder.erases, run.erases);
+  }
+  if (run.passwords != 0) {
+    EXPECT_EQ(recorder.passwords, run.passwords);
   }
   if (run.unplugAtWrite != 0) {
     // The run ends at once, well within one watchdog period, and says why.
@@ -229,6 +238,21 @@ const UpdateRun kRuns[] = {
     {.name = "FiveLab", .preset = "lab", .five = true, .flagA = true, .syncFirst = false, .queryFirst = false,
      .file = "LABXXX.TXT"},
     {.name = "FiveBadChecksumRecovered", .preset = "msp430-5xx", .faults = {"badsum:tx@2"}, .five = true},
+    // Retries spent while the boot loader answers: the data phase runs again
+    // from the password (no wrong one: the vector table the failed phase
+    // left is known), erase included, and success needs the read-back.
+    {.name = "FiveGarbageRepeatsTheDataPhase", .preset = "msp430-5xx", .faults = {"garbage:rx@5"}, .five = true,
+     .erases = Down(0xFC00, 0x5C00, Down(0xFC00, 0x5C00, {0xFFFF})), .passwords = 2},
+    {.name = "FiveWrongReadBackRepeatsTheDataPhase", .preset = "msp430-5xx", .faults = {"corrupt:tx@2"}, .five = true,
+     .erases = Down(0xFC00, 0x5C00, Join({0xFFFF}, Down(0xFC00, 0x5C00, {0xFFFF}))), .passwords = 2},
+    {.name = "FiveRefusedInEveryRepeat", .preset = "msp430-5xx", .faults = {"nak:rx@3+"}, .five = true,
+     .expectResult = 8, .erases = Down(0xFC00, 0x5C00, Down(0xFC00, 0x5C00, Down(0xFC00, 0x5C00))), .passwords = 3},
+    // Retries spent by silence: no repeat, not even its password.
+    {.name = "FiveSilentIsNotRepeated", .preset = "msp430-5xx", .faults = {"silence:rx@5"}, .five = true,
+     .expectResult = 8, .erases = Down(0xFC00, 0x5C00), .passwords = 1},
+    // Silent from the repeat's password on: the run ends there.
+    {.name = "FiveSilentAtTheRepeat", .preset = "msp430-5xx", .faults = {"garbage:rx@5", "silence:password@2"},
+     .five = true, .expectResult = 4, .erases = Down(0xFC00, 0x5C00), .passwords = 2},
     // The USB adapter is pulled out in the middle of the data phase.
     {.name = "ClassicAdapterUnplugged", .preset = "msp430-classic", .unplugAtWrite = 40},
     {.name = "FiveAdapterUnplugged", .preset = "msp430-5xx", .five = true, .unplugAtWrite = 40},

@@ -1,6 +1,7 @@
 #pragma once
 // A LoaderPort in front of another that notes the erase commands a loader
-// sends, as absolute addresses (the classic memory offset included).
+// sends, as absolute addresses (the classic memory offset included), and
+// counts the 5xx password frames.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,7 @@ class RecordingPort final : public LoaderPort {
   using Clock = std::chrono::steady_clock;
 
   std::vector<std::uint32_t> erases;
+  int passwords = 0;  ///< 5xx password frames sent
   int bootLoaderLines = 0;  ///< times the line was set to the boot loader's 9600 8E1
   std::function<void()> firstBinaryWrite;  ///< told when the loader's first binary write goes out
   // The boot-loader phase: from the first binary write (of at least
@@ -83,6 +85,7 @@ class RecordingPort final : public LoaderPort {
   void Note(const std::uint8_t* f, int length) {
     if (five_) {
       if (length >= 7 && f[3] == 0x12) erases.push_back(f[4] | f[5] << 8 | f[6] << 16);
+      if (length >= 4 && f[3] == 0x11) ++passwords;
       return;
     }
     if (length < 8) return;

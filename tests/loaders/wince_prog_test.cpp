@@ -251,7 +251,7 @@ struct Failure {
   test::ScriptedWinCE::Script script;
   int unpluggedAt = -1;
   std::string box;
-  std::size_t commandsSent;  // nothing is sent after the failure
+  std::size_t commandsSent;  // then only the instrument's rate, when it was raised
   bool negativeLogged = false;
 };
 
@@ -265,6 +265,7 @@ TEST_F(WinCETransfer, AFailedTransferSaysWhyAndReturnsTheLine) {
   const Failure cases[] = {
       {"reply 261 with another text", answerUpTo(3, {261, "7"}), -1,
        std::string(wince::RefusalMessage("7", "MAIN.EXE", 1).view()), 4},
+      // Silent from the header on: the file is not sent again.
       {"silence after the header", answerUpTo(2, {0, ""}), -1,
        std::string(wince::SilenceMessage("MAIN.EXE", 1).view()), 3},
       {"a \"?\" and then silence", answerUpTo(3, {updater::EV_NEGATIVE, ""}), -1,
@@ -284,7 +285,10 @@ TEST_F(WinCETransfer, AFailedTransferSaysWhyAndReturnsTheLine) {
     EXPECT_EQ(Program(), 0);
 
     EXPECT_EQ(services_.view.boxes, std::vector<std::string>{c.box});
-    EXPECT_EQ(instrument_.Commands().size(), c.commandsSent);
+    // The instrument is sent back to its rate, unless the line is gone.
+    const bool rateBack = c.unpluggedAt < 0;
+    ASSERT_EQ(instrument_.Commands().size(), c.commandsSent + (rateBack ? 1 : 0));
+    if (rateBack) EXPECT_EQ(instrument_.Commands().back(), "A.1300#9600\r\n");
     EXPECT_EQ(instrument_.wire.back(), "[line back]");
     EXPECT_EQ(instrument_.line, test::ScriptedWinCE::Line{});
     EXPECT_EQ(services_.view.log.size(), c.negativeLogged ? 1u : 0u);
@@ -294,6 +298,81 @@ TEST_F(WinCETransfer, AFailedTransferSaysWhyAndReturnsTheLine) {
       EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(8000 / 50));
     }
   }
+}
+
+// The instrument answers (noise, "?", requests for a block), but no block is
+// acknowledged for 8000 ms: "A.1202" ends the file, and once the instrument
+// answers that, the file goes again from its header.
+TEST_F(WinCETransfer, AFileNotAcknowledgedWhileTheInstrumentAnswersIsSentAgain) {
+  const Answer noise{updater::EV_SERIAL_DATA, ""};
+  const Answer endAnswers[] = {{261, "1"}, {updater::EV_NEGATIVE, ""}, {}};
+  const Bytes content = WriteFile("MAIN.EXE", 4500);
+  for (const Answer& end : endAnswers) {
+    SCOPED_TRACE(end.code);
+    instrument_.wire.clear();
+    services_.view.log.clear();
+    // Items: 0 A.1000, 1 rate, 2 header, 3 first block, 4 second block.
+    instrument_.script = [&](const std::string& item, int index) {
+      if (index == 4) return std::vector<Answer>{noise};
+      return std::vector<Answer>{index == 5 ? end : Answer{}};
+    };
+    ASSERT_EQ(Program(), 1) << Boxes();
+    const std::vector<std::string> commands = instrument_.Commands();
+    ASSERT_GT(commands.size(), 6u);
+    EXPECT_EQ(commands[5], "A.1202\r\n");
+    EXPECT_EQ(commands[6], commands[2]);
+    const std::vector<Received> files = FilesOf(commands);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[1].content, content);
+    EXPECT_NE(std::find(services_.view.log.begin(), services_.view.log.end(), wince::FileAgainNote(1)),
+              services_.view.log.end());
+  }
+}
+
+TEST_F(WinCETransfer, AFileIsSentAgainTwiceAtMostAndNeverToASilentInstrument) {
+  struct Case {
+    const char* name;
+    bool answersTheEnd;  // the instrument answers "A.1202"
+    std::size_t ends;    // "A.1202" sent to end a file to be sent again
+  };
+  const Case cases[] = {{"noise every time", true, 2}, {"silent at the end of the file", false, 1}};
+  WriteFile("MAIN.EXE", 4500);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    instrument_.wire.clear();
+    services_.view.boxes.clear();
+    instrument_.script = [&](const std::string& item, int) {
+      if (item.starts_with("D.")) return std::vector<Answer>{{updater::EV_SERIAL_DATA, ""}};
+      if (item == "A.1202\r\n") return c.answersTheEnd ? std::vector<Answer>{{261, "1"}} : std::vector<Answer>{};
+      return std::vector<Answer>{Answer{}};
+    };
+    EXPECT_EQ(Program(), 0);
+    const std::vector<std::string> commands = instrument_.Commands();
+    EXPECT_EQ(static_cast<std::size_t>(std::count(commands.begin(), commands.end(), "A.1202\r\n")), c.ends);
+    EXPECT_EQ(services_.view.boxes,
+              std::vector<std::string>{std::string(wince::SilenceMessage("MAIN.EXE", 1).view())});
+    EXPECT_EQ(commands.back(), "A.1300#9600\r\n");
+    EXPECT_EQ(instrument_.line, test::ScriptedWinCE::Line{});
+  }
+}
+
+// Interrupted at the raised rate, between two frames: nothing more of the
+// file goes out, but the instrument is sent back to the rate the next run
+// looks for it at.
+TEST_F(WinCETransfer, AnInterruptedTransferSendsTheInstrumentBackToItsRate) {
+  WriteFile("MAIN.EXE", 4500);
+  instrument_.line = {serial::B__4800, serial::S_2, serial::NoParity};
+  instrument_.script = [this](const std::string&, int index) {
+    if (index == 3) services_.interrupted = true;
+    return std::vector<Answer>{Answer{}};
+  };
+  EXPECT_EQ(Program(), 0);
+  const std::vector<std::string> commands = instrument_.Commands();
+  ASSERT_EQ(commands.size(), 5u);
+  EXPECT_TRUE(commands[3].starts_with("D."));
+  EXPECT_EQ(commands[4], "A.1300#4800\r\n");
+  EXPECT_EQ(instrument_.line, (test::ScriptedWinCE::Line{serial::B__4800, serial::S_2, serial::NoParity}));
+  EXPECT_TRUE(services_.view.boxes.empty()) << Boxes();
 }
 
 struct Refusal {
