@@ -3,6 +3,9 @@
 // programming started from the menu or by a Lab instrument's answer.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include "run_fixture.h"
 
 namespace updater {
@@ -173,10 +176,16 @@ class BootLoaderProbeTest : public RunTest {
     run_.instruments[0].onProbe = [](const std::string& bytes) {
       return bytes.find('\x80') != std::string::npos ? std::string("Q") : std::string();
     };
-    run_.loaders.onProgram = [this, updated](const ProgramCall&) {
+    // The instrument's thread reads its script: it is set before the start
+    // and comes into force with the programming.
+    const auto programmed = std::make_shared<std::atomic<bool>>(false);
+    run_.instruments[0].onLine = [updated, programmed](const std::string& line) {
+      return programmed->load() ? updated.Answer(line) : std::string();
+    };
+    run_.loaders.onProgram = [this, programmed](const ProgramCall&) {
       flagAWhenProgrammed_ = run_.form->Record().FlagA;
       probeStateWhenProgrammed_ = run_.workflow->ProbeState();
-      run_.Answer(0, updated);
+      programmed->store(true);
       return 1;
     };
     run_.Start();
