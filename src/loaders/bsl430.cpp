@@ -222,6 +222,7 @@ bool T_BSL430::TakeFrame(std::size_t start) {
 
 void T_BSL430::Retry(bool timeout) {
   if (timeout) session_.ClearReceived();
+  refused_ = !timeout;
   if (!retryAction_) return;
   const Step action = retryAction_;
   if (!history_.Admit(action)) {
@@ -301,9 +302,10 @@ void T_BSL430::Password() {
 }
 
 // A refused guess makes way for the next; after the last the first comes
-// again, in case noise, not the guess, was refused.
+// again, in case noise, not the guess, was refused. A guess whose answer did
+// not come in time was not refused: it goes out again.
 void T_BSL430::NextPasswordGuess() {
-  guess_ = (guess_ + 1) % guesses_.size();
+  if (refused_) guess_ = (guess_ + 1) % guesses_.size();
   Password();
 }
 

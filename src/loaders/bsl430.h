@@ -156,6 +156,7 @@ class T_BSL430 final : public ProgrammingLoader {
   bool guessPassword_ = false;  ///< a direct start: nobody has read the vector table
   std::vector<VectorTable> guesses_;
   std::size_t guess_ = 0;
+  bool refused_ = false;  ///< the step now retried was refused, not left unanswered
   std::int32_t blockIndex_ = 0;
   std::int32_t patchIndex_ = 0;
   std::int32_t wantedOffset_ = 0;

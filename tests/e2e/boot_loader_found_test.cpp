@@ -43,6 +43,7 @@ struct Waiting {
   bool lab;                           ///< started as the menu item "Lab XXX" (--lab) instead of OK
   const char* file;                   ///< the firmware file the instrument must hold afterwards
   const char* version;                ///< what state.json reports once it runs
+  std::vector<std::string> faults{};  ///< the simulator's --fault rules
 };
 
 class FoundInItsBootLoader : public ::testing::TestWithParam<Waiting> {};
@@ -54,7 +55,7 @@ TEST_P(FoundInItsBootLoader, IsUpdated) {
   testing::ConsoleSimRun run;
   std::filesystem::copy(std::string(EXAMPLES_DIR) + "/" + waiting.preset, run.install.Path(),
                         std::filesystem::copy_options::recursive);
-  updater::testing::Simulator sim(run.dump.Path(), waiting.settings, {}, waiting.preset);
+  updater::testing::Simulator sim(run.dump.Path(), waiting.settings, waiting.faults, waiting.preset);
   ASSERT_FALSE(sim.Pty().empty());
   ConsoleOptions options = testing::AnsweringYes();
   options.lab = waiting.lab;
@@ -69,6 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Waiting{"LabByMenuItem", "lab", {}, true, "LABXXX.TXT", "\"firmware_version\": \"3.10\""},
                       Waiting{"BlankClassic", "msp430-classic", {"blank=1"}, false, "MC1.TXT",
                               "\"firmware_version\": \"1.20\""},
+                      // The right guess's answer is lost: it is sent again, not passed over.
+                      Waiting{"BlankClassicAnswerLost", "msp430-classic", {"blank=1"}, false, "MC1.TXT",
+                              "\"firmware_version\": \"1.20\"", {"noack:password@2"}},
                       Waiting{"Blank5xx", "msp430-5xx", {"blank=1"}, false, "MF5.TXT",
                               "\"firmware_version\": \"2.10\""},
                       Waiting{"BlankEmf", "emf", {"blank=1"}, false, "EMF1.BIN", "\"firmware_version\": \"1.10\""}),
